@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs inside the loopback-only namespace made by test.sh: every build's suite, then the
+# fuzzers' short runs. Prints one closing "N passed, N failed" line for all of them.
+set -uo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$repo/build}
+ip link set lo up
+
+if ip -o link show | grep -qv ': lo:'; then
+    echo "run-suites: refusing to run outside a loopback-only network namespace" >&2
+    exit 1
+fi
+
+passed=0
+failed=0
+count() {
+    local log=$1
+    local line
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    local total fails
+    fails=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<< "$line")
+    total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<< "$line")
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+}
+
+status=0
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+for dir in x86_64 i386 sanitize; do
+    echo "=== suite: $dir"
+    log="$build/ctest-$dir.log"
+    (cd "$build/$dir" && ctest --output-on-failure --timeout 900 -j"$(nproc)") 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    count "$log"
+done
+
+if [ -x "$repo/scripts/fuzz.sh" ]; then
+    echo "=== fuzzers (short runs)"
+    if BUILD_DIR=$build bash "$repo/scripts/fuzz.sh"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        status=1
+    fi
+fi
+
+echo "$passed passed, $failed failed"
+exit $status

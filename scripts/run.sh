@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quillon and starts it in the current folder. Without a
+# config.ini there, writes one for 127.0.0.1 and starts quillon-monitor beside the program,
+# so its messages can be seen without a console.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+bash "$repo/scripts/setup.sh" run
+
+build=${BUILD_DIR:-$repo/build}/release
+cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
+cmake --build "$build" -j"$(nproc)"
+
+if [ ! -e config.ini ]; then
+    printf '127\r\n0\r\n0\r\n1\r\n' > config.ini
+    echo "run.sh: wrote config.ini for 127.0.0.1 in $PWD"
+fi
+
+monitor=
+if [ "$(head -c 64 config.ini | tr -d '\r')" = "$(printf '127\n0\n0\n1')" ] && [ -x "$build/src/monitor/quillon-monitor" ]; then
+    "$build/src/monitor/quillon-monitor" --bind 127.0.0.1 --port 10023 &
+    monitor=$!
+    trap 'kill "$monitor" 2>/dev/null; wait "$monitor" 2>/dev/null' EXIT
+fi
+"$build/src/quillon"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the 64-bit, 32-bit (i386) and sanitizer builds, and runs the
+# whole suite of each inside a fresh network namespace that has only loopback, so no test can
+# send anywhere real.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh test
+
+build=${BUILD_DIR:-$repo/build}
+jobs=$(nproc)
+started=$(date +%s)
+
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$repo" -B "$build/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > "$build/$dir.configure.log" 2>&1 ||
+        { cat "$build/$dir.configure.log"; return 1; }
+    cmake --build "$build/$dir" -j"$jobs"
+}
+
+mkdir -p "$build"
+configure_and_build x86_64
+configure_and_build i386 -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
+configure_and_build sanitize -DQUILLON_SANITIZE=ON
+
+namespace=(unshare --net)
+if [ "$(id -u)" != 0 ]; then
+    namespace=(unshare --net --map-root-user)
+fi
+BUILD_DIR=$build "${namespace[@]}" bash "$repo/scripts/run-suites.sh"
+echo "test.sh: done in $(( $(date +%s) - started )) s"
