@@ -1,0 +1,112 @@
+// The mixer link over BSD sockets: a non-blocking UDP socket that sends and never receives.
+#include "host/Network.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A dotted quad as is, otherwise the first IPv4 address the resolver gives; network byte order.
+std::optional<std::uint32_t> ResolveIPv4(const QByteArray& host)
+{
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, host.constData(), &parsed) == 1) {
+        return parsed.s_addr;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.constData(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    const std::uint32_t first = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(found);
+    return first;
+}
+
+sockaddr_in PeerOf(const Connection& connection)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(connection.port);
+    peer.sin_addr.s_addr = connection.address;
+    return peer;
+}
+
+bool SetNonBlocking(int socket)
+{
+    const int flags = ::fcntl(socket, F_GETFL);
+    return flags >= 0 && ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+} // namespace
+
+bool StartNetwork()
+{
+    return true;
+}
+
+Connection* OpenConnection(const QString& host, int port, ConnectionMode mode)
+{
+    // Refused as Windows Sockets 1.1 does: its address parser returns this very value to mean "not an address".
+    if (host.isEmpty() || host == QStringLiteral("255.255.255.255")) {
+        return nullptr;
+    }
+    const std::optional<std::uint32_t> address = ResolveIPv4(host.toLatin1());
+    if (!address) {
+        return nullptr;
+    }
+    const int type = mode == ConnectionMode::Udp ? SOCK_DGRAM : SOCK_STREAM;
+    const int socket = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        return nullptr;
+    }
+    auto* connection = new Connection{mode, *address, static_cast<std::uint16_t>(port), socket};
+    const sockaddr_in peer = PeerOf(*connection);
+    // UDP stays unbound and unconnected: the first send picks the local port, and nothing is ever read.
+    const bool ready = mode == ConnectionMode::Udp
+                           ? SetNonBlocking(socket)
+                           : ::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+    if (!ready) {
+        CloseConnection(connection);
+        return nullptr;
+    }
+    return connection;
+}
+
+long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdiff_t length)
+{
+    if (connection == nullptr || block == nullptr || length < 0) {
+        return -1;
+    }
+    const auto size = static_cast<std::size_t>(length);
+    if (connection->mode == ConnectionMode::Tcp) {
+        return static_cast<long>(::send(connection->socket, block, size, MSG_NOSIGNAL));
+    }
+    const sockaddr_in peer = PeerOf(*connection);
+    return static_cast<long>(
+        ::sendto(connection->socket, block, size, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer));
+}
+
+void CloseConnection(Connection* connection)
+{
+    if (connection == nullptr) {
+        return;
+    }
+    ::close(connection->socket);
+    delete connection;
+}
+
+std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t third, std::int64_t fourth)
+{
+    // Unsigned arithmetic wraps modulo 2^32 as the 32-bit original did, without signed overflow.
+    const std::uint32_t packed = static_cast<std::uint32_t>(first) + (static_cast<std::uint32_t>(second) << 8) +
+                                 (static_cast<std::uint32_t>(third) << 16) + (static_cast<std::uint32_t>(fourth) << 24);
+    return static_cast<std::int32_t>(packed);
+}

@@ -1,0 +1,15 @@
+// OSC 1.0 encoding of one message with one argument into a zero-filled block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Size of every message block; nothing is ever written past it.
+inline constexpr std::ptrdiff_t kOscMessageSize = 2048;
+
+// Writes `address`, then `typeTag`, each NUL-terminated and padded to a multiple of four, then
+// `value` as a big-endian IEEE 754 single into `block` (kOscMessageSize zero-filled bytes) and
+// returns the message length. Returns 0 and writes nothing when `block` is null or the message
+// would not fit in the block.
+std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag, float value);
