@@ -1,0 +1,37 @@
+// Reads config.ini's four octet lines into the mixer address and opens the link to it.
+#include "app/Configuration.h"
+
+#include "app/Program.h"
+#include "host/Network.h"
+#include "host/Text.h"
+#include "host/TextFile.h"
+
+bool LoadConfiguration(Program& program)
+{
+    HostWindow& window = program.window;
+    TextFile file;
+    if (!OpenFileForReading(file, QStringLiteral("config.ini"))) {
+        window.ShowMessage(QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini."));
+        return false;
+    }
+    QString octets[4];
+    for (QString& octet : octets) {
+        octet = ReadLine(file);
+    }
+    CloseFile(file);
+
+    // The address field turns the four numbers into the dotted text; out-of-range octets carry.
+    window.CreateAddressField(kAddressField, 5000, 5000, 94, 22);
+    window.SetControlState(kAddressField, PackIPv4(ParseInteger(octets[0]), ParseInteger(octets[1]),
+                                                   ParseInteger(octets[2]), ParseInteger(octets[3])));
+    program.shell.mixerAddress = window.GetControlText(kAddressField);
+    window.SetStatusText(QStringLiteral("IP: ") + program.shell.mixerAddress +
+                         QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC "
+                                        "and old PCs"));
+
+    StartNetwork();
+    CloseConnection(program.mixer.link);   // nothing is sent on the old link any more
+    program.mixer.link = OpenConnection(program.shell.mixerAddress, kMixerPort, ConnectionMode::Udp);
+    DrainPendingEvents(window);
+    return true;
+}

@@ -1,0 +1,12 @@
+// config.ini: the mixer's address, shown in the status bar, and the link to it.
+#pragma once
+
+struct Program;
+
+inline constexpr int kMixerPort = 10023;
+inline constexpr int kAddressField = 888;
+
+// Reads the four octet lines of config.ini in the current directory, shows the address in the
+// status bar and opens a new mixer link in place of the old one. When the file cannot be
+// opened, tells the user and returns false; nothing else changes then.
+bool LoadConfiguration(Program& program);

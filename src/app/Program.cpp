@@ -1,0 +1,67 @@
+// Start-up in its fixed order, the main loop, and shutdown with exit status 0 on every path.
+#include "app/Program.h"
+
+#include "app/Configuration.h"
+#include "app/Dispatch.h"
+#include "app/Layout.h"
+#include "host/Network.h"
+
+QString WindowTitle()
+{
+    return QStringLiteral("Quillon Beta for Behringer X32 Compact Digital Mixer - %1 bit - 640x600 Pixel")
+        .arg(sizeof(void*) * 8);
+}
+
+bool StartProgram(Program& program)
+{
+    FillAddressTable(program.mixer.slots);
+    program.window.OpenMainWindow(kWindowWidth, kWindowHeight, WindowTitle());
+    program.window.CreateStatusBar();
+    if (!LoadConfiguration(program)) {
+        program.shell.quit = 1;
+        return false;
+    }
+    CreateControls(program.window);
+    BindTrackbars(program.mixer);
+    ShowConsoleUnits(program.window);
+    DrainPendingEvents(program.window);
+    return true;
+}
+
+void HandleEvent(Program& program, int kind)
+{
+    HostWindow& window = program.window;
+    if (kind == kShortcutEvent) {
+        if (window.EventShortcut() == kReturnShortcut) {
+            ReturnKeyPath(program);
+        }
+    } else if (kind == kCloseEvent) {
+        program.shell.quit = 1;
+    } else if (kind == kControlEvent) {
+        program.shell.currentControl = window.EventControl();
+        DispatchControlEvent(program);
+    }
+}
+
+void RunMainLoop(Program& program)
+{
+    while (program.shell.quit != 1) {
+        HandleEvent(program, program.window.WaitEvent());
+    }
+}
+
+void ShutDown(Program& program)
+{
+    CloseConnection(program.mixer.link);
+    program.mixer.link = nullptr;
+}
+
+int RunQuillon()
+{
+    Program program;
+    if (StartProgram(program)) {
+        RunMainLoop(program);
+    }
+    ShutDown(program);
+    return 0;
+}

@@ -1,0 +1,564 @@
+// The main window and its controls over Qt Widgets, with the program's own event queue.
+#include "host/Window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcut>
+#include <QSlider>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <deque>
+#include <map>
+
+namespace {
+
+constexpr int kFontPixels = 11;
+constexpr int kCaptionStretch = 85;
+
+enum class ControlKind { TextField, Trackbar, PushButton, CheckBox, AddressField };
+
+// Which notification raised an event. Identical events differ in none of kind, object and subtype.
+enum Subtype { kClicked = 1, kFocusIn, kFocusOut, kTextEdited, kPositionChanged, kDragEnded, kShortcut };
+
+struct Event {
+    int kind = 0;
+    int object = 0;   // control number, or shortcut number for a shortcut event
+    int subtype = 0;
+    bool operator==(const Event&) const = default;
+};
+
+struct ControlEntry {
+    ControlKind kind;
+    QWidget* widget;
+    std::function<void()> handler;
+    std::uint32_t address = 0;   // address field: first octet in the low byte
+};
+
+QString DottedAddress(std::uint32_t value)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(value & 0xFF)
+        .arg((value >> 8) & 0xFF)
+        .arg((value >> 16) & 0xFF)
+        .arg((value >> 24) & 0xFF);
+}
+
+// "desc|patterns|desc|patterns" into Qt name filters. "*.*" means every file, as users expect,
+// and the description's own parenthesised patterns give way to the real ones.
+QStringList NameFilters(const QString& patterns)
+{
+    const QStringList parts = patterns.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        const qsizetype bracket = description.indexOf(QLatin1Char('('));
+        if (bracket >= 0) {
+            description = description.left(bracket).trimmed();
+        }
+        QStringList globs;
+        for (const QString& glob : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            globs << (glob == QLatin1String("*.*") ? QStringLiteral("*") : glob.trimmed());
+        }
+        filters << QStringLiteral("%1 (%2)").arg(description, globs.join(QLatin1Char(' ')));
+    }
+    return filters;
+}
+
+// A default file with a folder opens there; a name with a wildcard or a character no file
+// name may hold leaves the name box empty.
+void ApplyDefaultFile(QFileDialog& dialog, const QString& defaultFile)
+{
+    QString name = defaultFile;
+    const qsizetype separator = std::max(defaultFile.lastIndexOf(QLatin1Char('\\')), defaultFile.lastIndexOf(QLatin1Char('/')));
+    if (separator >= 0) {
+        dialog.setDirectory(defaultFile.left(separator + 1));
+        name = defaultFile.mid(separator + 1);
+    }
+    const bool usable = !name.isEmpty() && std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x20 || QStringLiteral("\"*/:<>?\\|").contains(c);
+    });
+    if (usable) {
+        dialog.selectFile(name);
+    }
+}
+
+}   // namespace
+
+// The top-level window: a close request only becomes an event; the window stays open.
+class MainWidget : public QWidget {
+public:
+    std::function<void()> onClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        if (onClose) {
+            onClose();
+        }
+    }
+};
+
+// Focus changes of text fields become events, as the logic arms the Return key on them.
+class FocusWatcher : public QObject {
+public:
+    std::function<void(QObject*, int)> onFocus;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            onFocus(watched, kFocusIn);
+        } else if (event->type() == QEvent::FocusOut) {
+            onFocus(watched, kFocusOut);
+        }
+        return false;
+    }
+};
+
+WindowSystem::WindowSystem(int& argc, char** argv) : application_(std::make_unique<QApplication>(argc, argv))
+{
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+}
+
+WindowSystem::~WindowSystem() = default;
+
+struct HostWindow::Impl {
+    std::unique_ptr<MainWidget> window;
+    QStatusBar* statusBar = nullptr;
+    QLabel* statusField = nullptr;
+    FocusWatcher focusWatcher;
+    std::map<int, ControlEntry> controls;
+    std::map<int, std::unique_ptr<QShortcut>> returnShortcuts;   // Return and keypad Enter
+    int returnShortcutNumber = 0;
+    std::deque<Event> queue;
+    Event last;
+    int settingControl = 0;   // > 0 while the program changes a control: its events are dropped
+
+    // Queues an event unless it repeats the tail, then runs the control's bound handler.
+    void Post(int kind, int object, int subtype)
+    {
+        if (settingControl > 0) {
+            return;
+        }
+        const Event event{kind, object, subtype};
+        if (queue.empty() || !(queue.back() == event)) {
+            queue.push_back(event);
+        }
+        if (kind == kControlEvent) {
+            const auto found = controls.find(object);
+            if (found != controls.end() && found->second.handler) {
+                const std::function<void()> handler = found->second.handler;   // may rebind itself
+                handler();
+            }
+        }
+    }
+
+    int NumberOf(const QObject* widget) const
+    {
+        for (const auto& [number, entry] : controls) {
+            if (entry.widget == widget) {
+                return number;
+            }
+        }
+        return -1;
+    }
+
+    const ControlEntry* Find(int number) const
+    {
+        const auto found = controls.find(number);
+        return found == controls.end() ? nullptr : &found->second;
+    }
+
+    ControlEntry* Find(int number)
+    {
+        const auto found = controls.find(number);
+        return found == controls.end() ? nullptr : &found->second;
+    }
+
+    void Add(int number, ControlKind kind, QWidget* widget, int x, int y, int width, int height)
+    {
+        if (const auto old = controls.find(number); old != controls.end()) {
+            delete old->second.widget;
+            controls.erase(old);
+        }
+        widget->setGeometry(x, y, width, height);
+        widget->show();
+        controls.emplace(number, ControlEntry{kind, widget, {}});
+    }
+
+    int Take()
+    {
+        last = queue.front();
+        queue.pop_front();
+        return last.kind;
+    }
+};
+
+HostWindow::HostWindow() : impl_(std::make_unique<Impl>())
+{
+    impl_->focusWatcher.onFocus = [this](QObject* watched, int subtype) {
+        const int number = impl_->NumberOf(watched);
+        if (number >= 0 && impl_->Find(number)->kind == ControlKind::TextField) {
+            impl_->Post(kControlEvent, number, subtype);
+        }
+    };
+}
+
+HostWindow::~HostWindow()
+{
+    impl_->returnShortcuts.clear();
+    impl_->controls.clear();
+    impl_->window.reset();
+}
+
+void HostWindow::OpenMainWindow(int width, int height, const QString& title)
+{
+    auto& window = impl_->window;
+    window = std::make_unique<MainWidget>();
+    window->onClose = [this] { impl_->Post(kCloseEvent, 0, 0); };
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setWindowTitle(title);
+    // The layout is fixed in pixels: a small font keeps every caption readable at those sizes.
+    QFont font = window->font();
+    font.setPixelSize(kFontPixels);
+    window->setFont(font);
+    window->setWindowIcon(QIcon(QStringLiteral(":/quillon/quillon.png")));
+    window->setFixedSize(width, height);
+    window->show();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const QSize outer = window->frameGeometry().size();
+        window->move(area.x() + (area.width() - std::min(area.width(), outer.width())) / 2,
+                     area.y() + (area.height() - std::min(area.height(), outer.height())) / 2);
+    }
+    window->raise();
+    window->activateWindow();
+}
+
+void HostWindow::CreateStatusBar()
+{
+    auto* bar = new QStatusBar(impl_->window.get());
+    bar->setSizeGripEnabled(false);
+    auto* field = new QLabel(bar);
+    field->setAlignment(Qt::AlignCenter);
+    bar->addWidget(field, 1);
+    const int height = bar->sizeHint().height();
+    bar->setGeometry(0, impl_->window->height() - height, impl_->window->width(), height);
+    bar->show();
+    impl_->statusBar = bar;
+    impl_->statusField = field;
+}
+
+void HostWindow::SetStatusText(const QString& text)
+{
+    if (impl_->statusField) {
+        impl_->statusField->setText(text);
+    }
+}
+
+QString HostWindow::StatusText() const
+{
+    return impl_->statusField ? impl_->statusField->text() : QString();
+}
+
+void HostWindow::CreateTextField(int number, int x, int y, int width, int height, const QString& text, int options)
+{
+    auto* field = new QLineEdit(text, impl_->window.get());
+    if (options & kDigitsOnly) {
+        // Guards typing only; the program may still set any text.
+        field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+    }
+    if (options & kNoBorder) {
+        // Used as a caption: narrower glyphs, so "P01" fits its 20 pixels.
+        field->setFrame(false);
+        QFont font = field->font();
+        font.setStretch(kCaptionStretch);
+        field->setFont(font);
+        field->setTextMargins(-1, 0, -1, 0);
+    }
+    field->installEventFilter(&impl_->focusWatcher);
+    QObject::connect(field, &QLineEdit::textEdited, field,
+                     [this, number] { impl_->Post(kControlEvent, number, kTextEdited); });
+    impl_->Add(number, ControlKind::TextField, field, x, y, width, height);
+}
+
+void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum, int flags)
+{
+    auto* slider = new QSlider((flags & kTrackbarVertical) ? Qt::Vertical : Qt::Horizontal, impl_->window.get());
+    slider->setRange(std::max(minimum, 0), std::max(maximum, 0));
+    if (flags & kTrackbarTicks) {
+        slider->setTickPosition(QSlider::TicksRight);
+        slider->setTickInterval(1);
+    }
+    // Every position the user gives it is a report; the end of a drag is one more.
+    QObject::connect(slider, &QSlider::valueChanged, slider,
+                     [this, number] { impl_->Post(kControlEvent, number, kPositionChanged); });
+    QObject::connect(slider, &QSlider::sliderReleased, slider,
+                     [this, number] { impl_->Post(kControlEvent, number, kDragEnded); });
+    impl_->Add(number, ControlKind::Trackbar, slider, x, y, width, height);
+}
+
+void HostWindow::CreatePushButton(int number, int x, int y, int width, int height, const QString& caption)
+{
+    auto* button = new QPushButton(caption, impl_->window.get());
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, button,
+                     [this, number] { impl_->Post(kControlEvent, number, kClicked); });
+    impl_->Add(number, ControlKind::PushButton, button, x, y, width, height);
+}
+
+void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption)
+{
+    auto* box = new QCheckBox(caption, impl_->window.get());
+    box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));   // "M" in 25 pixels, "Link 01-02" in 75
+    QObject::connect(box, &QCheckBox::clicked, box, [this, number] { impl_->Post(kControlEvent, number, kClicked); });
+    impl_->Add(number, ControlKind::CheckBox, box, x, y, width, height);
+}
+
+void HostWindow::CreateAddressField(int number, int x, int y, int width, int height)
+{
+    auto* field = new QLineEdit(DottedAddress(0), impl_->window.get());
+    impl_->Add(number, ControlKind::AddressField, field, x, y, width, height);
+}
+
+std::int64_t HostWindow::GetControlState(int number) const
+{
+    const ControlEntry* entry = impl_->Find(number);
+    if (!entry) {
+        return 0;
+    }
+    switch (entry->kind) {
+    case ControlKind::Trackbar:
+        return static_cast<QSlider*>(entry->widget)->value();
+    case ControlKind::CheckBox:
+        return static_cast<QCheckBox*>(entry->widget)->isChecked() ? 1 : 0;
+    case ControlKind::AddressField:
+        return entry->address;
+    default:
+        return 0;
+    }
+}
+
+void HostWindow::SetControlState(int number, std::int64_t state)
+{
+    ControlEntry* entry = impl_->Find(number);
+    if (!entry) {
+        return;
+    }
+    ++impl_->settingControl;
+    switch (entry->kind) {
+    case ControlKind::Trackbar: {
+        auto* slider = static_cast<QSlider*>(entry->widget);
+        slider->setValue(static_cast<int>(std::clamp<std::int64_t>(state, slider->minimum(), slider->maximum())));
+        break;
+    }
+    case ControlKind::CheckBox:
+        static_cast<QCheckBox*>(entry->widget)->setChecked(state != 0);
+        break;
+    case ControlKind::AddressField:
+        entry->address = static_cast<std::uint32_t>(state);
+        static_cast<QLineEdit*>(entry->widget)->setText(DottedAddress(entry->address));
+        break;
+    default:
+        break;
+    }
+    --impl_->settingControl;
+}
+
+QString HostWindow::GetControlText(int number) const
+{
+    const ControlEntry* entry = impl_->Find(number);
+    if (!entry) {
+        return {};
+    }
+    switch (entry->kind) {
+    case ControlKind::TextField:
+        return static_cast<QLineEdit*>(entry->widget)->text();
+    case ControlKind::AddressField:
+        return DottedAddress(entry->address);
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+        return static_cast<QAbstractButton*>(entry->widget)->text();
+    default:
+        return {};
+    }
+}
+
+void HostWindow::SetControlText(int number, const QString& text)
+{
+    ControlEntry* entry = impl_->Find(number);
+    if (!entry) {
+        return;
+    }
+    ++impl_->settingControl;
+    if (entry->kind == ControlKind::TextField) {
+        static_cast<QLineEdit*>(entry->widget)->setText(text);
+    } else if (entry->kind == ControlKind::PushButton || entry->kind == ControlKind::CheckBox) {
+        static_cast<QAbstractButton*>(entry->widget)->setText(text);
+    }
+    --impl_->settingControl;
+}
+
+void HostWindow::DisableControl(int number, bool disable)
+{
+    if (ControlEntry* entry = impl_->Find(number)) {
+        ++impl_->settingControl;   // losing the focus to a disable is not the user's doing
+        entry->widget->setEnabled(!disable);
+        --impl_->settingControl;
+    }
+}
+
+void HostWindow::SetControlBackground(int number, int red, int green, int blue)
+{
+    if (ControlEntry* entry = impl_->Find(number)) {
+        QPalette palette = entry->widget->palette();
+        const QColor colour(red, green, blue);
+        palette.setColor(QPalette::Base, colour);
+        palette.setColor(QPalette::Window, colour);
+        entry->widget->setPalette(palette);
+        entry->widget->setAutoFillBackground(true);
+        entry->widget->update();
+    }
+}
+
+int HostWindow::FocusedControl() const
+{
+    for (const QObject* widget = QApplication::focusWidget(); widget; widget = widget->parent()) {
+        if (const int number = impl_->NumberOf(widget); number >= 0) {
+            return number;
+        }
+    }
+    return -1;
+}
+
+int HostWindow::WaitEvent()
+{
+    if (impl_->queue.empty()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return impl_->queue.empty() ? kWindowSystemEvent : impl_->Take();
+}
+
+int HostWindow::PollEvent()
+{
+    if (impl_->queue.empty()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return impl_->queue.empty() ? 0 : impl_->Take();
+}
+
+int HostWindow::EventControl() const
+{
+    return impl_->last.object;
+}
+
+int HostWindow::EventShortcut() const
+{
+    return impl_->last.object;
+}
+
+void HostWindow::BindControlHandler(int number, std::function<void()> handler)
+{
+    if (ControlEntry* entry = impl_->Find(number)) {
+        entry->handler = std::move(handler);
+    }
+}
+
+void HostWindow::BindToolTip(int watched, int shownOn, std::function<QString()> source)
+{
+    const ControlEntry* from = impl_->Find(watched);
+    const ControlEntry* to = impl_->Find(shownOn);
+    if (!from || !to) {
+        return;
+    }
+    QWidget* target = to->widget;
+    auto update = [target, source = std::move(source)] { target->setToolTip(source()); };
+    if (auto* slider = qobject_cast<QSlider*>(from->widget)) {
+        QObject::connect(slider, &QSlider::valueChanged, target, update);
+    } else if (auto* field = qobject_cast<QLineEdit*>(from->widget)) {
+        QObject::connect(field, &QLineEdit::textChanged, target, update);
+    }
+    update();
+}
+
+void HostWindow::AddKeyShortcut(int key, int shortcut)
+{
+    if (key != kReturnKey || !impl_->window) {
+        return;
+    }
+    impl_->returnShortcutNumber = shortcut;
+    if (!impl_->returnShortcuts.empty()) {
+        return;
+    }
+    for (const Qt::Key qtKey : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto qtShortcut = std::make_unique<QShortcut>(QKeySequence(qtKey), impl_->window.get());
+        qtShortcut->setContext(Qt::WindowShortcut);
+        qtShortcut->setAutoRepeat(true);
+        QObject::connect(qtShortcut.get(), &QShortcut::activated, impl_->window.get(),
+                         [this] { impl_->Post(kShortcutEvent, impl_->returnShortcutNumber, kShortcut); });
+        impl_->returnShortcuts.emplace(qtKey, std::move(qtShortcut));
+    }
+}
+
+void HostWindow::ShowMessage(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, impl_->window.get());
+    box.exec();
+}
+
+namespace {
+
+QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString& title, const QString& defaultFile,
+                    const QString& patterns, int index)
+{
+    QFileDialog dialog(owner, title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = NameFilters(patterns);
+    dialog.setNameFilters(filters);
+    if (index >= 0 && index < filters.size()) {
+        dialog.selectNameFilter(filters[index]);
+    }
+    ApplyDefaultFile(dialog, defaultFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+}   // namespace
+
+QString HostWindow::AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index)
+{
+    return AskFileName(impl_->window.get(), QFileDialog::AcceptOpen, title, defaultFile, patterns, index);
+}
+
+QString HostWindow::AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index)
+{
+    return AskFileName(impl_->window.get(), QFileDialog::AcceptSave, title, defaultFile, patterns, index);
+}
+
+QWidget* HostWindow::MainWindow() const
+{
+    return impl_->window.get();
+}
+
+QWidget* HostWindow::Control(int number) const
+{
+    const ControlEntry* entry = impl_->Find(number);
+    return entry ? entry->widget : nullptr;
+}

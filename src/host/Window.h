@@ -1,0 +1,110 @@
+// The one main window, its controls addressed by number, the program's event queue and the
+// modal requesters. The logic sees numbers, integer states, texts and event kinds only.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QApplication;
+class QWidget;
+
+// The window system's session, one per process, made by main before anything else.
+class WindowSystem {
+public:
+    WindowSystem(int& argc, char** argv);
+    ~WindowSystem();
+    WindowSystem(const WindowSystem&) = delete;
+    WindowSystem& operator=(const WindowSystem&) = delete;
+
+private:
+    std::unique_ptr<QApplication> application_;
+};
+
+// Event kinds the logic compares with. Any other non-zero value is a window-system event.
+inline constexpr int kControlEvent = 13100;
+inline constexpr int kShortcutEvent = 13101;
+inline constexpr int kCloseEvent = 13116;
+inline constexpr int kWindowSystemEvent = 1;
+
+// CreateTextField options.
+inline constexpr int kDigitsOnly = 0x2000;   // the user can type only 0 to 9
+inline constexpr int kNoBorder = 0x20000;    // no sunken border; still editable
+
+// CreateTrackbar flags.
+inline constexpr int kTrackbarTicks = 1;
+inline constexpr int kTrackbarVertical = 2;
+
+// AddKeyShortcut key code of Return (keypad Enter counts as Return).
+inline constexpr int kReturnKey = 13;
+
+class HostWindow {
+public:
+    HostWindow();   // a QApplication must exist
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    // The fixed-size top-level window with a close box only, centred on the primary screen,
+    // shown and activated. `width` x `height` is the client area, status bar included.
+    void OpenMainWindow(int width, int height, const QString& title);
+    // A status bar along the bottom of the client area with one field of the whole width.
+    void CreateStatusBar();
+    void SetStatusText(const QString& text);   // centred in the field
+    QString StatusText() const;
+
+    // Creating under a number already in use replaces the old control.
+    void CreateTextField(int number, int x, int y, int width, int height, const QString& text, int options);
+    void CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum, int flags);
+    void CreatePushButton(int number, int x, int y, int width, int height, const QString& caption);
+    void CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption);
+    void CreateAddressField(int number, int x, int y, int width, int height);
+
+    // For a number never created these do nothing and return 0 or empty text. Setting a state
+    // or a text raises no event and runs no handler.
+    std::int64_t GetControlState(int number) const;
+    void SetControlState(int number, std::int64_t state);
+    QString GetControlText(int number) const;
+    void SetControlText(int number, const QString& text);
+    void DisableControl(int number, bool disable);
+    void SetControlBackground(int number, int red, int green, int blue);
+    int FocusedControl() const;   // -1 when no control has the focus
+
+    // WaitEvent blocks until the window system delivers something; PollEvent returns 0 when
+    // nothing is pending. Both return queued events first, oldest first.
+    int WaitEvent();
+    int PollEvent();
+    int EventControl() const;
+    int EventShortcut() const;
+    // The handler runs the moment the control reports, before the event is returned.
+    void BindControlHandler(int number, std::function<void()> handler);
+    // Whenever control `watched` changes, by the user or the program, the tooltip of control
+    // `shownOn` becomes what `source` says. Tooltips raise no events.
+    void BindToolTip(int watched, int shownOn, std::function<QString()> source);
+    // Only Return (13, no modifiers) is supported; adding a key again replaces its number.
+    void AddKeyShortcut(int key, int shortcut);
+
+    // Modal; one OK button, no icon.
+    void ShowMessage(const QString& title, const QString& text);
+    // Modal file dialogs. `patterns` alternates descriptions and patterns separated by "|";
+    // `index` preselects a pair. The path comes back as typed or picked, no extension added,
+    // no overwrite question, the file need not exist; empty text on cancel.
+    QString AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index);
+    QString AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index);
+
+    // The real widgets, for tests and screenshots.
+    QWidget* MainWindow() const;
+    QWidget* Control(int number) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Fetches and drops every pending event; bound handlers still run for what arrives.
+inline void DrainPendingEvents(HostWindow& window)
+{
+    while (window.PollEvent() != 0) {
+    }
+}

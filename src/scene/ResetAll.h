@@ -1,0 +1,10 @@
+// Reset: re-read the configuration, initialise the console, and zero every control and parameter.
+#pragma once
+
+#include <functional>
+
+struct Mixer;
+
+// `configure` re-reads config.ini and reopens the link; when it fails nothing else happens and
+// ResetAll returns false, for the program to end.
+bool ResetAll(Mixer& mixer, const std::function<bool()>& configure);

@@ -1,0 +1,40 @@
+// Save Scene: writes the 79 lines and replaces the file only once every byte is written.
+#include "scene/SaveScene.h"
+
+#include "host/TextFile.h"
+#include "host/Window.h"
+#include "osc/Handlers.h"
+#include "scene/SceneFile.h"
+
+void SaveScene(Mixer& mixer)
+{
+    HostWindow& window = mixer.window;
+    DrainPendingEvents(window);
+    const QString path = window.AskSaveFileName(QStringLiteral("Please choose file name to save"), QString(),
+                                                kScenePatterns, kScenePatternIndex);
+    bool saved = true;
+    QString reason;
+    if (path.isEmpty()) {
+        window.ShowMessage(QStringLiteral("Quillon"), QStringLiteral("The requester was canceled."));
+    } else {
+        TextFile file;
+        const bool created = CreateFileForWriting(file, path);
+        const auto& lines = SceneLines();
+        for (int n = 1; n <= kSceneLineCount; ++n) {
+            WriteLine(file, SceneLineText(window, lines[n - 1]));
+            if (n == 17 || n == 49) {
+                DrainPendingEvents(window);
+            }
+        }
+        saved = CloseFile(file) && created;
+        reason = file.error;
+    }
+    DrainPendingEvents(window);
+    if (saved) {
+        window.ShowMessage(QStringLiteral("Save..."), path);
+    } else {
+        // Whatever was at the path before is still there: the new content never replaced it.
+        window.ShowMessage(QStringLiteral("Save..."),
+                           QStringLiteral("The scene was not saved.\n%1\n%2").arg(path, reason));
+    }
+}
