@@ -1,0 +1,53 @@
+// What quillon-monitor prints: one line per received message or malformed datagram, then a summary
+// with the gaps between messages and the state the console would now hold.
+#pragma once
+
+#include "monitor/OscDecoder.h"
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+enum class OutputFormat { Text, Json };
+
+// What the console makes of a message to one of the addresses Quillon sends ("0.0 dB", "on",
+// "bank CH 1-8", "initialise console", ...); empty for any other address.
+std::string ConsoleMeaning(const DecodedMessage& message);
+
+// The arguments separated by spaces: ints in decimal, floats in their shortest exact form ("0.75",
+// "1.0", "inf", "nan"), strings quoted and escaped, blobs as "blob:" and hex.
+std::string FormatArguments(const DecodedMessage& message);
+
+// Text of a string made safe for one line: non-printable bytes become \xNN, '\' becomes "\\".
+std::string EscapeText(std::string_view text);
+
+// A JSON string literal of any bytes: bytes outside printable ASCII become \u00NN (read as Latin-1),
+// so every line is valid JSON whatever arrives.
+std::string JsonString(std::string_view text);
+
+class MonitorLog {
+public:
+    explicit MonitorLog(OutputFormat format) : format_(format) {}
+
+    // Decodes one datagram that arrived `seconds` after start; returns its lines (one per message,
+    // or one for a malformed datagram or an empty bundle) and records it for the summary.
+    std::vector<std::string> Receive(std::span<const std::uint8_t> datagram, double seconds);
+
+    // Counts, gap statistics, then every address received with its last message, sorted by address.
+    std::vector<std::string> Summary() const;
+
+    std::size_t MessageCount() const { return messageCount_; }
+
+private:
+    std::string MessageLine(const DecodedMessage& message, double seconds, std::optional<double> gapMs) const;
+
+    OutputFormat format_;
+    std::size_t messageCount_ = 0;
+    std::size_t malformedCount_ = 0;
+    std::optional<double> lastMessageSeconds_; // empty until the first message
+    std::vector<double> gapsMs_;               // one per message after the first
+    std::map<std::string, DecodedMessage> state_;
+};

@@ -1,0 +1,189 @@
+// quillon-monitor: stands in for the console on UDP, prints every message that arrives with what
+// the console would make of it, and a summary at the end.
+#include "monitor/MonitorLog.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: quillon-monitor [--bind ADDRESS] [--port N] [--json] [--count N] [--timeout SECONDS]\n"
+    "                       [--help] [--version]\n"
+    "Stands in for an X32 Compact console: receives OSC 1.0 over UDP on ADDRESS:N (default\n"
+    "127.0.0.1:10023; port 0 picks a free one), prints one line per message with the time since start,\n"
+    "the gap since the previous message and what the console makes of it, and one line per malformed\n"
+    "datagram. Stops on SIGINT or SIGTERM, after the datagram that brings the message count to N\n"
+    "(--count), or after SECONDS (--timeout), then prints a summary and the state the console would hold.\n"
+    "  --json  the same as JSON Lines, one object per line\n";
+
+struct Options {
+    std::string bind = "127.0.0.1";
+    int port = 10023;
+    bool json = false;
+    std::size_t count = 0;     // 0: no limit
+    double timeoutSeconds = 0; // 0: no limit
+};
+
+// Whole-text number parsing; from_chars ignores the locale.
+template <typename Number> bool ParseNumber(std::string_view text, Number& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Returns an error text, or empty when the arguments are fine; --help and --version set `exitNow`.
+std::string ParseOptions(int argc, char** argv, Options& options, bool& exitNow)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help" || option == "--version") {
+            std::fputs(option == "--help" ? kUsage : "quillon-monitor " QUILLON_VERSION "\n", stdout);
+            exitNow = true;
+            return {};
+        }
+        if (option == "--json") {
+            options.json = true;
+            continue;
+        }
+        if (option != "--bind" && option != "--port" && option != "--count" && option != "--timeout") {
+            return "unknown option " + std::string(option);
+        }
+        if (i + 1 == argc) {
+            return std::string(option) + " needs a value";
+        }
+        const std::string_view value = argv[++i];
+        bool valid = false;
+        if (option == "--bind") {
+            in_addr address{};
+            valid = ::inet_pton(AF_INET, argv[i], &address) == 1;
+            options.bind = value;
+        } else if (option == "--port") {
+            valid = ParseNumber(value, options.port) && options.port >= 0 && options.port <= 65535;
+        } else if (option == "--count") {
+            valid = ParseNumber(value, options.count) && options.count > 0;
+        } else {
+            valid = ParseNumber(value, options.timeoutSeconds) && options.timeoutSeconds > 0 &&
+                    options.timeoutSeconds < 1e9;
+        }
+        if (!valid) {
+            return "bad value for " + std::string(option) + ": " + std::string(value);
+        }
+    }
+    return {};
+}
+
+// Lines go out one at a time, flushed, so a script reading the pipe sees each as it happens.
+void Emit(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+}
+
+// Written by the signal handler, read by the poll loop: the only async-signal-safe way to wake it.
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+int Fail(const std::string& what)
+{
+    std::fprintf(stderr, "quillon-monitor: %s: %s\n", what.c_str(), std::strerror(errno));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    bool exitNow = false;
+    if (const std::string error = ParseOptions(argc, argv, options, exitNow); !error.empty()) {
+        std::fprintf(stderr, "quillon-monitor: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (exitNow) {
+        return 0;
+    }
+
+    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        return Fail("pipe");
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
+        return Fail("socket");
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    ::inet_pton(AF_INET, options.bind.c_str(), &local.sin_addr);
+    if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        return Fail("cannot bind " + options.bind + ":" + std::to_string(options.port));
+    }
+    socklen_t localSize = sizeof local;
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &localSize);
+    const std::string bound = options.bind + ":" + std::to_string(ntohs(local.sin_port));
+    // Printed once the socket is bound, so whoever started the monitor knows when to send.
+    Emit({options.json ? "{\"listening\":" + JsonString(bound) + "}" : "listening on " + bound});
+
+    MonitorLog log(options.json ? OutputFormat::Json : OutputFormat::Text);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::duration<double>(options.timeoutSeconds);
+    static std::uint8_t datagram[65536]; // larger than any UDP payload
+    bool stop = false;
+    while (!stop) {
+        int waitMs = -1;
+        if (options.timeoutSeconds > 0) {
+            const auto left = std::chrono::duration<double, std::milli>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            waitMs = static_cast<int>(std::min(left.count() + 1.0, 60000.0));
+        }
+        pollfd ready[2] = {{socket, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+        if (::poll(ready, 2, waitMs) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail("poll");
+        }
+        if (ready[1].revents != 0) {
+            break;
+        }
+        const ssize_t size = ready[0].revents != 0 ? ::recv(socket, datagram, sizeof datagram, MSG_DONTWAIT) : -1;
+        if (size >= 0) {
+            const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+            Emit(log.Receive({datagram, static_cast<std::size_t>(size)}, seconds.count()));
+            stop = options.count > 0 && log.MessageCount() >= options.count;
+        }
+    }
+    Emit(log.Summary());
+    ::close(socket);
+    return 0;
+}
