@@ -133,6 +133,10 @@ class NetworkLinkRefusedHost : public testing::TestWithParam<RefusedHost> {};
 
 TEST_P(NetworkLinkRefusedHost, GivesNoConnection)
 {
+    // Looking a name up asks the configured name server: only where nothing leaves the machine.
+    if (std::string_view(GetParam().name) == "Unresolvable" && !OnlyLoopbackReachable()) {
+        GTEST_SKIP() << "name look-ups run only in the loopback-only namespace";
+    }
     EXPECT_EQ(OpenUdp(QString::fromLatin1(GetParam().host)), nullptr);
 }
 
