@@ -54,7 +54,7 @@ bool StartNetwork()
 
 Connection* OpenConnection(const QString& host, int port, ConnectionMode mode)
 {
-    // Refused as Windows Sockets 1.1 does: its address parser returns this very value to mean "not an address".
+    // The broadcast address is never a console, and sending there would reach every host.
     if (host.isEmpty() || host == QStringLiteral("255.255.255.255")) {
         return nullptr;
     }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
@@ -131,6 +132,28 @@ private Q_SLOTS:
         QCOMPARE(field->text(), QStringLiteral("75"));
         p.program.window.SetControlText(117, QStringLiteral("x9"));   // the program may set anything
         QCOMPARE(p.program.window.GetControlText(117), QStringLiteral("x9"));
+    }
+
+    void tooltipsGiveTheConsoleUnits()
+    {
+        ProgramUnderTest p(28);
+        HostWindow& window = p.program.window;
+        QCOMPARE(p.Control(84)->toolTip(), QStringLiteral("Console level: -inf dB"));
+        window.SetControlState(84, 75);
+        QCOMPARE(p.Control(84)->toolTip(), QStringLiteral("Console level: 0.0 dB"));
+        QCOMPARE(p.Control(117)->toolTip(), QStringLiteral("Console level: 0.0 dB"));
+        p.Control(116)->setFocus();
+        QTest::keyClick(p.Control(116), Qt::Key_End);
+        QCOMPARE(p.Control(149)->toolTip(), QStringLiteral("Console level: +10.0 dB"));
+        QCOMPARE(p.Control(156)->toolTip(), QStringLiteral("Console gain: -12.0 dB"));
+        window.SetControlText(156, QStringLiteral("150"));
+        QCOMPARE(p.Control(156)->toolTip(), QStringLiteral("Console gain: +96.0 dB, above the console's +60 dB"));
+        // Looking at a tooltip is not operating a control.
+        p.Pump();
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), p.Control(84)->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(p.Control(84), &help);
+        QCOMPARE(window.PollEvent(), 0);
+        QCOMPARE(p.Control(117)->property("text").toString(), QStringLiteral("0"));
     }
 
     void tabOrderFollowsCreation()
