@@ -180,8 +180,14 @@ bool CloseFile(TextFile& file)
     if (!file.output)
         return true;
     bool committed = false;
+    // commit() drops an error from writing out its buffer and renames a cut-off file over the
+    // target, so the buffer is written out and checked first.
+    if (!file.writeFailed && !file.output->flush()) {
+        file.writeFailed = true;
+        file.error = file.output->errorString();
+    }
     if (file.writeFailed) {
-        file.output->cancelWriting(); // keeps the error WriteLine recorded
+        file.output->cancelWriting(); // keeps the error recorded above
     } else {
         committed = file.output->commit();
         if (!committed)
