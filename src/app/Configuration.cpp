@@ -6,6 +6,15 @@
 #include "host/Text.h"
 #include "host/TextFile.h"
 
+std::int64_t ReadMixerAddress(TextFile& file)
+{
+    std::int64_t octets[4];
+    for (std::int64_t& octet : octets) {
+        octet = ParseInteger(ReadLine(file));
+    }
+    return PackIPv4(octets[0], octets[1], octets[2], octets[3]);
+}
+
 bool LoadConfiguration(Program& program)
 {
     HostWindow& window = program.window;
@@ -14,16 +23,12 @@ bool LoadConfiguration(Program& program)
         window.ShowMessage(QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini."));
         return false;
     }
-    QString octets[4];
-    for (QString& octet : octets) {
-        octet = ReadLine(file);
-    }
+    const std::int64_t address = ReadMixerAddress(file);
     CloseFile(file);
 
-    // The address field turns the four numbers into the dotted text; out-of-range octets carry.
+    // The hidden address field turns the packed value into the dotted text.
     window.CreateAddressField(kAddressField, 5000, 5000, 94, 22);
-    window.SetControlState(kAddressField, PackIPv4(ParseInteger(octets[0]), ParseInteger(octets[1]),
-                                                   ParseInteger(octets[2]), ParseInteger(octets[3])));
+    window.SetControlState(kAddressField, address);
     program.shell.mixerAddress = window.GetControlText(kAddressField);
     window.SetStatusText(QStringLiteral("IP: ") + program.shell.mixerAddress +
                          QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC "

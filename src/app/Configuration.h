@@ -1,7 +1,10 @@
 // config.ini: the mixer's address, shown in the status bar, and the link to it.
 #pragma once
 
+#include <cstdint>
+
 struct Program;
+struct TextFile;
 
 inline constexpr int kMixerPort = 10023;
 inline constexpr int kAddressField = 888;
@@ -10,3 +13,7 @@ inline constexpr int kAddressField = 888;
 // status bar and opens a new mixer link in place of the old one. When the file cannot be
 // opened, tells the user and returns false; nothing else changes then.
 bool LoadConfiguration(Program& program);
+
+// The first four lines of an open config.ini as one packed address, first octet in the low
+// byte; a missing or non-numeric line counts as 0, and out-of-range octets carry.
+std::int64_t ReadMixerAddress(TextFile& file);

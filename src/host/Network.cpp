@@ -110,3 +110,12 @@ std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t thir
                                  (static_cast<std::uint32_t>(third) << 16) + (static_cast<std::uint32_t>(fourth) << 24);
     return static_cast<std::int32_t>(packed);
 }
+
+QString DottedIPv4(std::uint32_t address)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(address & 0xFF)
+        .arg((address >> 8) & 0xFF)
+        .arg((address >> 16) & 0xFF)
+        .arg((address >> 24) & 0xFF);
+}

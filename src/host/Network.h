@@ -30,3 +30,7 @@ void CloseConnection(Connection* connection);
 
 // first + second*256 + third*65536 + fourth*16777216 in 32-bit two's complement, sign-extended.
 std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t third, std::int64_t fourth);
+
+// The four bytes of a packed address, low byte first, in decimal without leading zeros,
+// joined by ".": what the user reads as the mixer's address.
+QString DottedIPv4(std::uint32_t address);

@@ -1,6 +1,8 @@
 // The main window and its controls over Qt Widgets, with the program's own event queue.
 #include "host/Window.h"
 
+#include "host/Network.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -44,15 +46,6 @@ struct ControlEntry {
     std::function<void()> handler;
     std::uint32_t address = 0;   // address field: first octet in the low byte
 };
-
-QString DottedAddress(std::uint32_t value)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(value & 0xFF)
-        .arg((value >> 8) & 0xFF)
-        .arg((value >> 16) & 0xFF)
-        .arg((value >> 24) & 0xFF);
-}
 
 // "desc|patterns|desc|patterns" into Qt name filters. "*.*" means every file, as users expect,
 // and the description's own parenthesised patterns give way to the real ones.
@@ -330,7 +323,7 @@ void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height,
 
 void HostWindow::CreateAddressField(int number, int x, int y, int width, int height)
 {
-    auto* field = new QLineEdit(DottedAddress(0), impl_->window.get());
+    auto* field = new QLineEdit(DottedIPv4(0), impl_->window.get());
     impl_->Add(number, ControlKind::AddressField, field, x, y, width, height);
 }
 
@@ -370,7 +363,7 @@ void HostWindow::SetControlState(int number, std::int64_t state)
         break;
     case ControlKind::AddressField:
         entry->address = static_cast<std::uint32_t>(state);
-        static_cast<QLineEdit*>(entry->widget)->setText(DottedAddress(entry->address));
+        static_cast<QLineEdit*>(entry->widget)->setText(DottedIPv4(entry->address));
         break;
     default:
         break;
@@ -388,7 +381,7 @@ QString HostWindow::GetControlText(int number) const
     case ControlKind::TextField:
         return static_cast<QLineEdit*>(entry->widget)->text();
     case ControlKind::AddressField:
-        return DottedAddress(entry->address);
+        return DottedIPv4(entry->address);
     case ControlKind::PushButton:
     case ControlKind::CheckBox:
         return static_cast<QAbstractButton*>(entry->widget)->text();

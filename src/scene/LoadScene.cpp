@@ -56,9 +56,9 @@ void LoadScene(Mixer& mixer)
         const auto& lines = SceneLines();
         for (int n = 1; n <= kSceneLineCount; ++n) {
             const SceneLine& line = lines[n - 1];
-            const QString text = ReadLine(file);
-            ApplySceneLine(window, line, text);
-            if (text != QLatin1String("0")) {
+            const SceneLineEffect effect = InterpretSceneLine(line, ReadLine(file));
+            ApplySceneLine(window, line, effect);
+            if (effect.runsHandler) {
                 RunHandler(mixer, line.target);
             } else {
                 FollowZeroLine(window, line);

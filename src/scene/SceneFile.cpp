@@ -40,11 +40,18 @@ QString SceneLineText(const HostWindow& window, const SceneLine& line)
                                                  : IntegerToText(window.GetControlState(line.source));
 }
 
-void ApplySceneLine(HostWindow& window, const SceneLine& line, const QString& text)
+SceneLineEffect InterpretSceneLine(const SceneLine& line, const QString& text)
 {
-    if (line.form == SceneLineForm::FieldText && line.target == line.source) {
-        window.SetControlText(line.target, text);   // preamp fields take the line as it stands
+    const bool setsText = line.form == SceneLineForm::FieldText && line.target == line.source;
+    // The comparison is on the text: "00", "+0", " 0" and an empty line all run the handler.
+    return {setsText, text, setsText ? 0 : ParseInteger(text), text != QLatin1String("0")};
+}
+
+void ApplySceneLine(HostWindow& window, const SceneLine& line, const SceneLineEffect& effect)
+{
+    if (effect.setsText) {
+        window.SetControlText(line.target, effect.text);
     } else {
-        window.SetControlState(line.target, ParseInteger(text));
+        window.SetControlState(line.target, effect.state);
     }
 }

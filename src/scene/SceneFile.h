@@ -30,5 +30,15 @@ const std::array<SceneLine, kSceneLineCount>& SceneLines();
 // The text one line holds for the window as it is.
 QString SceneLineText(const HostWindow& window, const SceneLine& line);
 
+// What a line read from a file does to its target control.
+struct SceneLineEffect {
+    bool setsText;          // preamp fields take the text as it stands
+    QString text;
+    std::int64_t state;     // otherwise ParseInteger of it: trackbars clamp, check boxes check when non-zero
+    bool runsHandler;       // every line but exactly "0" runs the control's handler
+};
+
+SceneLineEffect InterpretSceneLine(const SceneLine& line, const QString& text);
+
 // Sets the line's target control from the text read. Runs no handler.
-void ApplySceneLine(HostWindow& window, const SceneLine& line, const QString& text);
+void ApplySceneLine(HostWindow& window, const SceneLine& line, const SceneLineEffect& effect);
