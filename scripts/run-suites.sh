@@ -30,7 +30,8 @@ count() {
 }
 
 status=0
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}
+# LeakSanitizer is on: the program must not leak over the suite's runs, long-use check included.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for dir in x86_64 i386 sanitize; do
     echo "=== suite: $dir"

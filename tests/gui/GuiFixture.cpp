@@ -31,6 +31,11 @@ void ModalAnswerer::TypeFileName(const QString& path)
     });
 }
 
+void ModalAnswerer::AnswerFileDialog(std::function<void(QWidget*)> answer)
+{
+    fileAnswers_.push_back(std::move(answer));
+}
+
 void ModalAnswerer::CancelFileDialog()
 {
     fileAnswers_.push_back([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });

@@ -16,6 +16,14 @@
 
 class QWidget;
 
+// AddressSanitizer keeps freed memory in quarantine: resident and peak memory figures say
+// nothing about the program in that build.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kMemoryFiguresMeaningful = false;
+#else
+inline constexpr bool kMemoryFiguresMeaningful = true;
+#endif
+
 // config.ini for 127.0.0.N, as a user would write it.
 QByteArray ConfigFor(int lastOctet);
 
@@ -36,6 +44,8 @@ public:
     void TypeFileName(const QString& path);
     // The next file dialog is cancelled.
     void CancelFileDialog();
+    // The next file dialog gets whatever `answer` does to it.
+    void AnswerFileDialog(std::function<void(QWidget*)> answer);
 
     std::vector<SeenMessage> messages;
     std::vector<QString> fileDialogTitles;

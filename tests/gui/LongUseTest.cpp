@@ -73,7 +73,9 @@ private Q_SLOTS:
               rounds * kFaderMovesPerRound, messages, residentBefore, residentAfter, filesBefore, filesAfter);
         QVERIFY(messages >= static_cast<std::size_t>(rounds) * (kFaderMovesPerRound + 69));
         QCOMPARE(filesAfter, filesBefore);
-        QVERIFY2(residentAfter - residentBefore < 4096, "resident memory grew by more than 4 MiB");
+        if (kMemoryFiguresMeaningful) {
+            QVERIFY2(residentAfter - residentBefore < 4096, "resident memory grew by more than 4 MiB");
+        }
     }
 };
 
