@@ -3,17 +3,7 @@
 
 #include "app/Program.h"
 #include "host/Network.h"
-#include "host/Text.h"
 #include "host/TextFile.h"
-
-std::int64_t ReadMixerAddress(TextFile& file)
-{
-    std::int64_t octets[4];
-    for (std::int64_t& octet : octets) {
-        octet = ParseInteger(ReadLine(file));
-    }
-    return PackIPv4(octets[0], octets[1], octets[2], octets[3]);
-}
 
 bool LoadConfiguration(Program& program)
 {

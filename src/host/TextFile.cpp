@@ -152,6 +152,11 @@ QString ReadLine(TextFile& file)
                 return line;
             codePoint = codePoint << 6 | static_cast<char32_t>(next & 0x3F);
         }
+        // A value that fits a shorter form (overlong, or made of swallowed NUL, CR and LF bytes) is
+        // not UTF-8; taken as it stands it would put a line end or NUL into the line.
+        constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (codePoint < kLeast[length])
+            codePoint = 0xFFFD;
         AppendCodePoint(line, codePoint);
     }
     return line;

@@ -107,7 +107,14 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"InvalidLeadBytes", {0xF8, 0xFF, 0xFE}, {u"???"_s}},
                     ReadCase{"LeadSwallowsLineFeed", {0xC3, 0x0A, 0x41, 0x0A, 0x42}, {u"\u00CAA"_s, u"B"_s}},
                     ReadCase{"FileEndsInsideCharacter", {0x41, 0xE2, 0x82}, {u"A"_s}},
-                    ReadCase{"BeyondUnicodeIsReplaced", {0xF7, 0xBF, 0xBF, 0xBF, 0x0A}, {u"\uFFFD"_s}}),
+                    ReadCase{"BeyondUnicodeIsReplaced", {0xF7, 0xBF, 0xBF, 0xBF, 0x0A}, {u"\uFFFD"_s}},
+                    // Found by fuzzing: these decoded to NUL, LF and CR inside the line.
+                    ReadCase{"OverlongFormsAreReplaced",
+                             {0xC0, 0x80, 0xC0, 0x8A, 0xE0, 0x80, 0x8D, 0xF0, 0x80, 0x80, 0x80, 0x0D, 0x0A},
+                             {u"\uFFFD\uFFFD\uFFFD\uFFFD"_s}},
+                    ReadCase{"LeadSwallowingZeroBytesGivesNoNul",
+                             {0x39, 0xE0, 0x00, 0x00, 0x0A, 0x41},
+                             {u"9\uFFFD"_s, u"A"_s}}),
     [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 // Line ends and characters that straddle the end of one read must survive it. The read size is
