@@ -16,6 +16,8 @@ test_packages=(
     clang-14 libclang-rt-14-dev
     xvfb x11-apps x11-utils imagemagick
     locales
+    dpkg-dev file desktop-file-utils libglib2.0-bin
+    libxcb1-dev
 )
 
 packages=("${run_packages[@]}")

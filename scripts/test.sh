@@ -24,6 +24,7 @@ mkdir -p "$build"
 configure_and_build x86_64
 configure_and_build i386 -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
 configure_and_build sanitize -DQUILLON_SANITIZE=ON
+BUILD_DIR=$build bash "$repo/scripts/package.sh"
 
 namespace=(unshare --net)
 if [ "$(id -u)" != 0 ]; then

@@ -1,8 +1,34 @@
 // Quillon: a desktop remote control for an X32 Compact mixing console.
 #include "app/Program.h"
 
+#include <iostream>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: quillon [--help] [--version]\n"
+    "Desktop remote control for a Behringer X32 Compact mixing console. Reads the console's IPv4\n"
+    "address from config.ini in the current folder, one octet per line, and sends OSC 1.0 over UDP\n"
+    "to the console's port 10023. Qt's own options (such as -platform) go to Qt; any other argument\n"
+    "is ignored.\n";
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    // Answered before the window system starts, so they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "--version") {
+            std::cout << "quillon " QUILLON_VERSION "\n";
+            return 0;
+        }
+    }
     WindowSystem windowSystem(argc, argv);
     return RunQuillon();
 }

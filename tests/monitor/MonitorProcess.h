@@ -10,10 +10,10 @@
 #include <netinet/in.h>
 #include <optional>
 #include <poll.h>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
