@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Builds what the benchmarks need (64-bit and 32-bit, Release) and runs them all inside a
+# loopback-only network namespace with a private Xvfb; prints the results as the markdown table
+# of the README's "Performance" section, with the machine they came from. Takes about two
+# minutes once built. Not a test: a missed target fails nothing; a benchmark that breaks does.
+#   BUILD_DIR=DIR       build root (default build); the builds go to DIR/bench-x86_64 and DIR/bench-i386
+#   BENCH_BUILD_64=DIR  the 64-bit build folder instead; BENCH_BUILD_32=DIR likewise
+# The table also goes to <64-bit build>/bench-results.md, what the programs said to <...>/bench-logs/.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" != --inside ]; then
+    bash "$repo/scripts/setup.sh" test
+    build=${BUILD_DIR:-$repo/build}
+    build64=$(realpath -m "${BENCH_BUILD_64:-$build/bench-x86_64}")
+    build32=$(realpath -m "${BENCH_BUILD_32:-$build/bench-i386}")
+    jobs=$(nproc)
+    configure_and_build() {
+        local dir=$1
+        shift
+        local -a targets=()
+        while [ "$1" != -- ]; do targets+=(--target "$1"); shift; done
+        shift
+        mkdir -p "$dir"
+        cmake -S "$repo" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" > "$dir/configure.log" 2>&1 ||
+            { cat "$dir/configure.log"; return 1; }
+        cmake --build "$dir" -j"$jobs" "${targets[@]}" > "$dir/build.log" 2>&1 ||
+            { tail -n 50 "$dir/build.log"; return 1; }
+    }
+    echo "bench: building in $build64 and $build32" >&2
+    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_reaction \
+        bench_startup_probe bench_x_reaction_probe --
+    configure_and_build "$build32" quillon quillon-monitor bench_floor -- \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
+    namespace=(unshare --net)
+    if [ "$(id -u)" != 0 ]; then
+        namespace=(unshare --net --map-root-user)
+    fi
+    exec "${namespace[@]}" bash "$0" --inside "$build64" "$build32"
+fi
+
+# --- Inside the namespace: only loopback exists, so nothing can leave the machine. -----------
+build64=$2
+build32=$3
+ip link set lo up
+if ip -o link show | grep -qv ': lo:'; then
+    echo "bench: refusing to run outside a loopback-only network namespace" >&2
+    exit 1
+fi
+
+logs=$build64/bench-logs
+mkdir -p "$logs"
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+    [ -n "$xvfb" ] && kill "$xvfb" 2> /dev/null && wait "$xvfb" 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of its own: -displayfd picks a free number and reports it when the server is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$logs/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "bench: Xvfb did not start" >&2; exit 1; }
+display=:$(head -n 1 "$work/display")
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime LC_ALL=C.UTF-8
+
+bench=$build64/bench
+started=$(date +%s)
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+rows=$work/rows
+: > "$rows"
+failed=()
+
+# Runs one benchmark, its table rows to the table and the rest to its log.
+run() {
+    local name=$1
+    shift
+    echo "bench: $name" >&2
+    if ! "$@" >> "$rows" 2> "$logs/$name.log"; then
+        failed+=("$name")
+        echo "bench: $name did not finish, see $logs/$name.log" >&2
+    fi
+}
+
+on_x() { env -u QT_QPA_PLATFORM DISPLAY="$display" "$@"; }
+offscreen() { env QT_QPA_PLATFORM=offscreen "$@"; }
+
+run startup-64 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 10 --octet 210 --label 64-bit \
+    "$build64/src/quillon" "$bench/bench_floor"
+run startup-32 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 0 --octet 211 --label 32-bit \
+    "$build32/src/quillon" "$build32/bench/bench_floor"
+run pacing offscreen "$bench/bench_pacing" --runs 3
+run reaction offscreen "$bench/bench_reaction" --events 200
+run x-reaction on_x "$bench/bench_x_reaction_probe" --events 100 --idle-seconds 10 --octet 212 --label 64-bit "$build64/src/quillon"
+
+# Sizes of the binaries as a package would ship them: stripped of symbols and debug sections.
+stripped_kib() {
+    strip --strip-all -o "$work/stripped" "$1"
+    echo $(( ($(stat -c %s "$work/stripped") + 1023) / 1024 ))
+}
+for arch in 64 32; do
+    dir=$build64
+    [ "$arch" = 32 ] && dir=$build32
+    quillon=$(stripped_kib "$dir/src/quillon")
+    floor=$(stripped_kib "$dir/bench/bench_floor")
+    monitor=$(stripped_kib "$dir/src/monitor/quillon-monitor")
+    ratio=$(awk -v a="$quillon" -v b="$floor" 'BEGIN { printf "%.1f x", a / b }')
+    echo "| Stripped size of quillon, $arch-bit | $quillon KiB | $floor KiB (floor) | $ratio | - | - |" >> "$rows"
+    echo "| Stripped size of quillon-monitor, $arch-bit | $monitor KiB | - | - | - | - |" >> "$rows"
+done
+
+cpu=$(grep -m 1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+qt=$(dpkg-query -W -f='${Version}' "libqt6widgets6:$(dpkg --print-architecture)" 2> /dev/null || echo unknown)
+table=$build64/bench-results.md
+{
+    echo "Measured $(date -u +%Y-%m-%d) with \`./scripts/bench.sh\` on $(nproc) x $cpu, Linux $(uname -r)," \
+        "$(. /etc/os-release && echo "$PRETTY_NAME"), Qt $qt, Release builds, Xvfb 1024x768x24 without a window" \
+        "manager; load average ${load_before} before and $(cut -d' ' -f1-3 /proc/loadavg) after."
+    echo
+    echo "| What | Quillon | Reference | Quillon against it | Target | Met |"
+    echo "|---|---|---|---|---|---|"
+    cat "$rows"
+} | tee "$table"
+echo "bench: done in $(( $(date +%s) - started )) s; table in $table" >&2
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "bench: these did not finish: ${failed[*]}" >&2
+    exit 1
+fi
