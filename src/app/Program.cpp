@@ -21,9 +21,11 @@ bool StartProgram(Program& program)
         program.shell.quit = 1;
         return false;
     }
+    program.window.HoldRedraw(true);
     CreateControls(program.window);
     BindTrackbars(program.mixer);
     ShowConsoleUnits(program.window);
+    program.window.HoldRedraw(false);
     DrainPendingEvents(program.window);
     return true;
 }

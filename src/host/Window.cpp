@@ -239,6 +239,14 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
     }
     window->raise();
     window->activateWindow();
+    // The window itself holds the focus until the user moves it: otherwise the first control,
+    // the hidden address field, would take it and blink an invisible cursor.
+    window->setFocus();
+}
+
+void HostWindow::HoldRedraw(bool hold)
+{
+    impl_->window->setUpdatesEnabled(!hold);
 }
 
 void HostWindow::CreateStatusBar()

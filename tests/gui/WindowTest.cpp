@@ -181,6 +181,19 @@ private Q_SLOTS:
         QCOMPARE(chain, CreationOrder());
     }
 
+    void startsWithTheFocusOnNoControl()
+    {
+        ProgramUnderTest p(29);
+        p.Pump();
+        HostWindow& window = p.program.window;
+        QCOMPARE(window.FocusedControl(), -1);
+        // Tab then walks the controls from the first, the hidden address field.
+        QTest::keyClick(window.MainWindow(), Qt::Key_Tab);
+        QCOMPARE(window.FocusedControl(), 888);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(window.FocusedControl(), 156);
+    }
+
     void sendsNothingAtStartUp()
     {
         ProgramUnderTest p(21);
