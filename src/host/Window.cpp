@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -88,6 +89,15 @@ void ApplyDefaultFile(QFileDialog& dialog, const QString& defaultFile)
 
 }   // namespace
 
+// Check boxes with a narrow gap between box and caption: "M" fits 25 pixels, "Link 01-02" 75.
+class NarrowCheckBoxStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        return metric == PM_CheckBoxLabelSpacing ? 2 : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 // The top-level window: a close request only becomes an event; the window stays open.
 class MainWidget : public QWidget {
 public:
@@ -128,6 +138,9 @@ WindowSystem::WindowSystem(int& argc, char** argv) : application_(std::make_uniq
 WindowSystem::~WindowSystem() = default;
 
 struct HostWindow::Impl {
+    // Shared by all controls of their kind: made once, not once per control.
+    NarrowCheckBoxStyle checkBoxStyle;
+    QRegularExpressionValidator digitsOnly{QRegularExpression(QStringLiteral("[0-9]*"))};
     std::unique_ptr<MainWidget> window;
     QStatusBar* statusBar = nullptr;
     QLabel* statusField = nullptr;
@@ -280,7 +293,7 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
     auto* field = new QLineEdit(text, impl_->window.get());
     if (options & kDigitsOnly) {
         // Guards typing only; the program may still set any text.
-        field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+        field->setValidator(&impl_->digitsOnly);
     }
     if (options & kNoBorder) {
         // Used as a caption: narrower glyphs, so "P01" fits its 20 pixels.
@@ -324,7 +337,7 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
 void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption)
 {
     auto* box = new QCheckBox(caption, impl_->window.get());
-    box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));   // "M" in 25 pixels, "Link 01-02" in 75
+    box->setStyle(&impl_->checkBoxStyle);
     QObject::connect(box, &QCheckBox::clicked, box, [this, number] { impl_->Post(kControlEvent, number, kClicked); });
     impl_->Add(number, ControlKind::CheckBox, box, x, y, width, height);
 }
