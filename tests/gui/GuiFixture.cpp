@@ -113,6 +113,16 @@ QWidget* ProgramUnderTest::Control(int number) const
     return program.window.Control(number);
 }
 
+void TypeInto(ProgramUnderTest& p, int field, const QString& text)
+{
+    p.Click(field);
+    auto* edit = qobject_cast<QLineEdit*>(p.Control(field));
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+    p.Pump();
+}
+
 std::vector<FloatMessage> Received(UdpReceiver& console, std::size_t atLeast)
 {
     return DecodeFloatMessages(console.WaitFor(atLeast, std::chrono::seconds(20)));

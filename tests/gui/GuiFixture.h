@@ -85,5 +85,9 @@ public:
     bool started = false;
 };
 
+// Clicks into a field (the first touch of a value field arms Return) and types over its text,
+// as the user does; Return is not pressed.
+void TypeInto(ProgramUnderTest& p, int field, const QString& text);
+
 // The messages the test's socket has received by now, decoded.
 std::vector<FloatMessage> Received(UdpReceiver& console, std::size_t atLeast);

@@ -65,17 +65,6 @@ QPoint ThumbCentre(const QSlider* slider)
     return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
 }
 
-// Clicks into a field (the first touch of a value field arms Return) and types over its text.
-void TypeInto(ProgramUnderTest& p, int field, const QString& text)
-{
-    p.Click(field);
-    auto* edit = qobject_cast<QLineEdit*>(p.Control(field));
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-    p.Pump();
-}
-
 // A key pressed wherever the focus is, then what it queued handled.
 void PressKey(ProgramUnderTest& p, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {

@@ -240,17 +240,6 @@ QList<int> DisabledControls(const ProgramUnderTest& p)
     return disabled;
 }
 
-// Clicks into a field and types over its text, as the user does; Return is not pressed.
-void TypeInto(ProgramUnderTest& p, int field, const QString& text)
-{
-    p.Click(field);
-    auto* edit = qobject_cast<QLineEdit*>(p.Control(field));
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-    p.Pump();
-}
-
 // Types into a field and presses Return: the fader or preamp takes the number and sends it.
 void TypeAndReturn(ProgramUnderTest& p, int field, const QString& text)
 {
