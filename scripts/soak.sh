@@ -11,5 +11,5 @@ cmake --build "$build" --target gui_long_use_test > /dev/null
 
 namespace=(unshare --net)
 [ "$(id -u)" = 0 ] || namespace=(unshare --net --map-root-user)
-QUILLON_ROUNDS=$rounds QT_QPA_PLATFORM=offscreen "${namespace[@]}" bash -c \
+QUILLON_ROUNDS=$rounds QTEST_FUNCTION_TIMEOUT=86400000 QT_QPA_PLATFORM=offscreen "${namespace[@]}" bash -c \
     'ip link set lo up && exec "$0" -maxwarnings 0' "$build/tests/gui/gui_long_use_test" | grep -E 'QINFO|PASS|FAIL|Totals'
