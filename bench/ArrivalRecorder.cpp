@@ -1,6 +1,8 @@
 // The receiving thread: blocks in poll, stamps each datagram the moment recv hands it over.
 #include "ArrivalRecorder.h"
 
+#include "support/TestSupport.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
@@ -26,19 +28,7 @@ ArrivalRecorder::ArrivalRecorder(int lastOctet, int port)
     if (lastOctet < kFirstBenchOctet || lastOctet > kLastBenchOctet) {
         throw std::runtime_error("bench sockets use 127.0.0.200 to 127.0.0.220, not ." + std::to_string(lastOctet));
     }
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (socket_ < 0) {
-        throw std::runtime_error("socket: " + std::string(std::strerror(errno)));
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<std::uint16_t>(port));
-    local.sin_addr.s_addr = htonl(0x7F000000u | static_cast<std::uint32_t>(lastOctet));
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::close(socket_);
-        throw std::runtime_error("bind 127.0.0." + std::to_string(lastOctet) + ": " + reason);
-    }
+    socket_ = BindLoopbackUdp(lastOctet, port);
     thread_ = std::thread([this] { Receive(); });
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 
 double Percentile(std::vector<double> values, double percent)
 {
@@ -48,4 +49,14 @@ void PrintRow(const ResultRow& row)
     std::printf("| %s | %s | %s | %s | %s | %s |\n", row.what.c_str(), row.quillon.c_str(), row.reference.c_str(),
                 row.comparison.c_str(), row.target.c_str(), row.met.c_str());
     std::fflush(stdout);
+}
+
+int RunReportingErrors(const char* name, int (*run)(int, char**), int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: %s\n", name, error.what());
+        return 1;
+    }
 }

@@ -34,3 +34,7 @@ struct ResultRow {
 
 std::string Met(bool met);
 void PrintRow(const ResultRow& row);
+
+// Runs a benchmark's `run`; a socket that cannot be bound or a display that cannot be reached
+// ends it with the reason on standard error and exit status 1.
+int RunReportingErrors(const char* name, int (*run)(int, char**), int argc, char** argv);

@@ -177,11 +177,5 @@ int Run(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    // A socket that cannot be bound or a display that cannot be reached ends the run with a reason.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_startup_probe: %s\n", error.what());
-        return 1;
-    }
+    return RunReportingErrors("bench_startup_probe", Run, argc, argv);
 }

@@ -11,21 +11,26 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-UdpReceiver::UdpReceiver(int lastOctet, int port) : lastOctet_(lastOctet)
+int BindLoopbackUdp(int lastOctet, int port)
 {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (socket_ < 0) {
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket < 0) {
         throw std::runtime_error("socket: " + std::string(std::strerror(errno)));
     }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<std::uint16_t>(port));
     local.sin_addr.s_addr = htonl(0x7F000000u | static_cast<std::uint32_t>(lastOctet));
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         const std::string reason = std::strerror(errno);
-        ::close(socket_);
+        ::close(socket);
         throw std::runtime_error("bind 127.0.0." + std::to_string(lastOctet) + ": " + reason);
     }
+    return socket;
+}
+
+UdpReceiver::UdpReceiver(int lastOctet, int port) : socket_(BindLoopbackUdp(lastOctet, port)), lastOctet_(lastOctet)
+{
 }
 
 UdpReceiver::~UdpReceiver()

@@ -12,6 +12,9 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A non-blocking UDP socket bound to 127.0.0.N:port; throws std::runtime_error with the reason.
+int BindLoopbackUdp(int lastOctet, int port);
+
 // A socket of the test bound to 127.0.0.N:port, where the program's messages arrive.
 class UdpReceiver {
 public:
