@@ -25,7 +25,7 @@ bool LoadConfiguration(Program& program)
                                         "and old PCs"));
 
     StartNetwork();
-    CloseConnection(program.mixer.link);   // nothing is sent on the old link any more
+    CloseConnection(program.mixer.link); // nothing is sent on the old link any more
     program.mixer.link = OpenConnection(program.shell.mixerAddress, kMixerPort, ConnectionMode::Udp);
     DrainPendingEvents(window);
     return true;

@@ -51,7 +51,7 @@ void Updates(Program& program)
     DrainPendingEvents(program.window);
 }
 
-}   // namespace
+} // namespace
 
 void DispatchControlEvent(Program& program)
 {

@@ -20,28 +20,53 @@ constexpr int kLabelGrey = 240;
 struct Strip {
     const char* label;
     int labelX;
-    int x;        // trackbar and value field
-    int extraX;   // channel row: the "M" box; DCA and bus row: unused
+    int x;      // trackbar and value field
+    int extraX; // channel row: the "M" box; DCA and bus row: unused
 };
 
 // Labels and "M" boxes sit a few pixels off the 30-pixel grid, differently per strip.
 constexpr std::array<Strip, 17> kChannelStrips{{
-    {"01", 18, 15, 16},   {"02", 48, 45, 46},   {"03", 78, 75, 76},   {"04", 108, 105, 106},
-    {"05", 138, 135, 136}, {"06", 168, 165, 166}, {"07", 198, 195, 196}, {"08", 228, 225, 226},
-    {"09", 258, 255, 256}, {"10", 285, 285, 286}, {"11", 315, 315, 316}, {"12", 345, 345, 346},
-    {"13", 375, 375, 375}, {"14", 405, 405, 405}, {"15", 435, 435, 435}, {"16", 468, 465, 466},
+    {"01", 18, 15, 16},
+    {"02", 48, 45, 46},
+    {"03", 78, 75, 76},
+    {"04", 108, 105, 106},
+    {"05", 138, 135, 136},
+    {"06", 168, 165, 166},
+    {"07", 198, 195, 196},
+    {"08", 228, 225, 226},
+    {"09", 258, 255, 256},
+    {"10", 285, 285, 286},
+    {"11", 315, 315, 316},
+    {"12", 345, 345, 346},
+    {"13", 375, 375, 375},
+    {"14", 405, 405, 405},
+    {"15", 435, 435, 435},
+    {"16", 468, 465, 466},
     {"LR", 502, 500, 502},
 }};
 
 constexpr std::array<Strip, 16> kGroupStrips{{
-    {"D1", 18, 15, 0},   {"D2", 48, 45, 0},   {"D3", 78, 75, 0},   {"D4", 108, 105, 0},
-    {"D5", 138, 135, 0}, {"D6", 168, 165, 0}, {"D7", 198, 195, 0}, {"D8", 228, 225, 0},
-    {"B1", 285, 285, 0}, {"B2", 315, 315, 0}, {"B3", 345, 345, 0}, {"B4", 375, 375, 0},
-    {"B5", 405, 405, 0}, {"B6", 435, 435, 0}, {"B7", 468, 465, 0}, {"B8", 495, 495, 0},
+    {"D1", 18, 15, 0},
+    {"D2", 48, 45, 0},
+    {"D3", 78, 75, 0},
+    {"D4", 108, 105, 0},
+    {"D5", 138, 135, 0},
+    {"D6", 168, 165, 0},
+    {"D7", 198, 195, 0},
+    {"D8", 228, 225, 0},
+    {"B1", 285, 285, 0},
+    {"B2", 315, 315, 0},
+    {"B3", 345, 345, 0},
+    {"B4", 375, 375, 0},
+    {"B5", 405, 405, 0},
+    {"B6", 435, 435, 0},
+    {"B7", 468, 465, 0},
+    {"B8", 495, 495, 0},
 }};
 
 // Preamp labels: 3 pixels right of their field, except inputs 10 to 15.
-constexpr std::array<int, 16> kPreampLabelX{18, 48, 78, 108, 138, 168, 198, 228, 258, 285, 315, 345, 375, 405, 435, 468};
+constexpr std::array<int, 16> kPreampLabelX{18,  48,  78,  108, 138, 168, 198, 228,
+                                            258, 285, 315, 345, 375, 405, 435, 468};
 
 struct Button {
     int number;
@@ -56,7 +81,11 @@ constexpr int kFirstCheckBox = 67;
 constexpr int kBankBoxes = 5;
 
 constexpr std::array<Button, 5> kButtons{{
-    {80, "Load Scene"}, {81, "Save Scene"}, {150, "Edit Config.ini"}, {82, "Reset"}, {83, "Updates"},
+    {80, "Load Scene"},
+    {81, "Save Scene"},
+    {150, "Edit Config.ini"},
+    {82, "Reset"},
+    {83, "Updates"},
 }};
 
 void SetLabelGrey(HostWindow& window, int number)
@@ -64,7 +93,7 @@ void SetLabelGrey(HostWindow& window, int number)
     window.SetControlBackground(number, kLabelGrey, kLabelGrey, kLabelGrey);
 }
 
-}   // namespace
+} // namespace
 
 void CreateControls(HostWindow& window)
 {
@@ -82,7 +111,7 @@ void CreateControls(HostWindow& window)
     }
     for (int strip = 0; strip < 16; ++strip) {
         const Strip& s = kGroupStrips[strip];
-        const int valueY = strip == 0 ? kGroupRow + 222 : kGroupRow + 223;   // DCA 1's field sits a pixel higher
+        const int valueY = strip == 0 ? kGroupRow + 222 : kGroupRow + 223; // DCA 1's field sits a pixel higher
         window.CreateTrackbar(101 + strip, s.x, kGroupRow + 20, 20, 200, 0, 100, kTrackbarTicks | kTrackbarVertical);
         window.CreateTextField(134 + strip, s.x, valueY, 26, 20, QStringLiteral("0"), kDigitsOnly);
         window.CreateTextField(35 + strip, s.labelX, kGroupRow + 3, 20, 15, QString::fromLatin1(s.label), kNoBorder);
@@ -106,7 +135,8 @@ void CreateControls(HostWindow& window)
     }
     DrainPendingEvents(window);
     for (int i = 0; i < 5; ++i) {
-        window.CreatePushButton(kButtons[i].number, 541, 340 + 30 * i, 80, 20, QString::fromLatin1(kButtons[i].caption));
+        window.CreatePushButton(kButtons[i].number, 541, 340 + 30 * i, 80, 20,
+                                QString::fromLatin1(kButtons[i].caption));
     }
     DrainPendingEvents(window);
 }
@@ -115,9 +145,8 @@ void BindTrackbars(Mixer& mixer)
 {
     for (const HandlerBinding& binding : HandlerBindings()) {
         if (binding.family == HandlerFamily::Fader) {
-            mixer.window.BindControlHandler(binding.control, [&mixer, trackbar = binding.control] {
-                FaderHandler(mixer, trackbar);
-            });
+            mixer.window.BindControlHandler(binding.control,
+                                            [&mixer, trackbar = binding.control] { FaderHandler(mixer, trackbar); });
         }
     }
 }

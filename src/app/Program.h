@@ -9,11 +9,11 @@
 
 // Shell state, alive from start-up to exit.
 struct Shell {
-    int quit = 0;                 // 1 ends the main loop
-    int currentControl = 0;       // control number of the control event being handled
-    int returnKeyArmed = 0;       // 1 once Return is a shortcut; never reset
-    std::int64_t typedValue = 0;  // number read from a value field on Return
-    QString mixerAddress;         // dotted IPv4 text from config.ini
+    int quit = 0;                // 1 ends the main loop
+    int currentControl = 0;      // control number of the control event being handled
+    int returnKeyArmed = 0;      // 1 once Return is a shortcut; never reset
+    std::int64_t typedValue = 0; // number read from a value field on Return
+    QString mixerAddress;        // dotted IPv4 text from config.ini
 };
 
 struct Program {

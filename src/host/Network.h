@@ -9,8 +9,8 @@ enum class ConnectionMode { Tcp = 1, Udp = 2 };
 
 struct Connection {
     ConnectionMode mode;
-    std::uint32_t address;   // peer IPv4 address, network byte order
-    std::uint16_t port;      // host byte order, converted at each send
+    std::uint32_t address; // peer IPv4 address, network byte order
+    std::uint16_t port;    // host byte order, converted at each send
     int socket;
 };
 

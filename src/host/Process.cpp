@@ -64,7 +64,7 @@ bool SpawnDetached(const QStringList& arguments, const QString& directory)
     return started;
 }
 
-}   // namespace
+} // namespace
 
 bool RunProgram(const QString& program, const QString& parameters, const QString& workingDirectory)
 {

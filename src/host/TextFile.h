@@ -12,14 +12,14 @@ struct TextFile {
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    int fd = -1;                          // reading: the open descriptor, -1 when not open
-    std::unique_ptr<QSaveFile> output;    // writing: null when not open
-    char buffer[64 * 1024];               // read buffer
+    int fd = -1;                       // reading: the open descriptor, -1 when not open
+    std::unique_ptr<QSaveFile> output; // writing: null when not open
+    char buffer[64 * 1024];            // read buffer
     int bufferFill = 0;
     int bufferPos = 0;
     bool atEnd = false;
-    bool writeFailed = false;             // a write was refused; reported by CloseFile
-    QString error;                        // why the last open, write or close failed
+    bool writeFailed = false; // a write was refused; reported by CloseFile
+    QString error;            // why the last open, write or close failed
 };
 
 // Opens an existing regular file without sharing (an exclusive advisory lock). False when it is

@@ -36,7 +36,7 @@ enum Subtype { kClicked = 1, kFocusIn, kFocusOut, kTextEdited, kPositionChanged,
 
 struct Event {
     int kind = 0;
-    int object = 0;   // control number, or shortcut number for a shortcut event
+    int object = 0; // control number, or shortcut number for a shortcut event
     int subtype = 0;
     bool operator==(const Event&) const = default;
 };
@@ -45,7 +45,7 @@ struct ControlEntry {
     ControlKind kind;
     QWidget* widget;
     std::function<void()> handler;
-    std::uint32_t address = 0;   // address field: first octet in the low byte
+    std::uint32_t address = 0; // address field: first octet in the low byte
 };
 
 // "desc|patterns|desc|patterns" into Qt name filters. "*.*" means every file, as users expect,
@@ -74,7 +74,8 @@ QStringList NameFilters(const QString& patterns)
 void ApplyDefaultFile(QFileDialog& dialog, const QString& defaultFile)
 {
     QString name = defaultFile;
-    const qsizetype separator = std::max(defaultFile.lastIndexOf(QLatin1Char('\\')), defaultFile.lastIndexOf(QLatin1Char('/')));
+    const qsizetype separator =
+        std::max(defaultFile.lastIndexOf(QLatin1Char('\\')), defaultFile.lastIndexOf(QLatin1Char('/')));
     if (separator >= 0) {
         dialog.setDirectory(defaultFile.left(separator + 1));
         name = defaultFile.mid(separator + 1);
@@ -87,7 +88,7 @@ void ApplyDefaultFile(QFileDialog& dialog, const QString& defaultFile)
     }
 }
 
-}   // namespace
+} // namespace
 
 // Check boxes with a narrow gap between box and caption: "M" fits 25 pixels, "Link 01-02" 75.
 class NarrowCheckBoxStyle : public QProxyStyle {
@@ -146,11 +147,11 @@ struct HostWindow::Impl {
     QLabel* statusField = nullptr;
     FocusWatcher focusWatcher;
     std::map<int, ControlEntry> controls;
-    std::map<int, std::unique_ptr<QShortcut>> returnShortcuts;   // Return and keypad Enter
+    std::map<int, std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
     int returnShortcutNumber = 0;
     std::deque<Event> queue;
     Event last;
-    int settingControl = 0;   // > 0 while the program changes a control: its events are dropped
+    int settingControl = 0; // > 0 while the program changes a control: its events are dropped
 
     // Queues an event unless it repeats the tail, then runs the control's bound handler.
     void Post(int kind, int object, int subtype)
@@ -165,7 +166,7 @@ struct HostWindow::Impl {
         if (kind == kControlEvent) {
             const auto found = controls.find(object);
             if (found != controls.end() && found->second.handler) {
-                const std::function<void()> handler = found->second.handler;   // may rebind itself
+                const std::function<void()> handler = found->second.handler; // may rebind itself
                 handler();
             }
         }
@@ -429,7 +430,7 @@ void HostWindow::SetControlText(int number, const QString& text)
 void HostWindow::DisableControl(int number, bool disable)
 {
     if (ControlEntry* entry = impl_->Find(number)) {
-        ++impl_->settingControl;   // losing the focus to a disable is not the user's doing
+        ++impl_->settingControl; // losing the focus to a disable is not the user's doing
         entry->widget->setEnabled(!disable);
         --impl_->settingControl;
     }
@@ -554,14 +555,16 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString&
     return dialog.selectedFiles().constFirst();
 }
 
-}   // namespace
+} // namespace
 
-QString HostWindow::AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index)
+QString HostWindow::AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns,
+                                    int index)
 {
     return AskFileName(impl_->window.get(), QFileDialog::AcceptOpen, title, defaultFile, patterns, index);
 }
 
-QString HostWindow::AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index)
+QString HostWindow::AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns,
+                                    int index)
 {
     return AskFileName(impl_->window.get(), QFileDialog::AcceptSave, title, defaultFile, patterns, index);
 }

@@ -29,8 +29,8 @@ inline constexpr int kCloseEvent = 13116;
 inline constexpr int kWindowSystemEvent = 1;
 
 // CreateTextField options.
-inline constexpr int kDigitsOnly = 0x2000;   // the user can type only 0 to 9
-inline constexpr int kNoBorder = 0x20000;    // no sunken border; still editable
+inline constexpr int kDigitsOnly = 0x2000; // the user can type only 0 to 9
+inline constexpr int kNoBorder = 0x20000;  // no sunken border; still editable
 
 // CreateTrackbar flags.
 inline constexpr int kTrackbarTicks = 1;
@@ -41,7 +41,7 @@ inline constexpr int kReturnKey = 13;
 
 class HostWindow {
 public:
-    HostWindow();   // a QApplication must exist
+    HostWindow(); // a QApplication must exist
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -53,7 +53,7 @@ public:
     void HoldRedraw(bool hold);
     // A status bar along the bottom of the client area with one field of the whole width.
     void CreateStatusBar();
-    void SetStatusText(const QString& text);   // centred in the field
+    void SetStatusText(const QString& text); // centred in the field
     QString StatusText() const;
 
     // Creating under a number already in use replaces the old control.
@@ -71,7 +71,7 @@ public:
     void SetControlText(int number, const QString& text);
     void DisableControl(int number, bool disable);
     void SetControlBackground(int number, int red, int green, int blue);
-    int FocusedControl() const;   // -1 when no control has the focus
+    int FocusedControl() const; // -1 when no control has the focus
 
     // WaitEvent blocks until the window system delivers something; PollEvent returns 0 when
     // nothing is pending. Both return queued events first, oldest first.

@@ -12,22 +12,22 @@
 
 namespace {
 
-constexpr int kSettleMilliseconds = 50;   // the console takes at most one message per 50 ms
+constexpr int kSettleMilliseconds = 50; // the console takes at most one message per 50 ms
 
-constexpr int kFirstTrackbar = 84;          // trackbar t drives slot t - 84
+constexpr int kFirstTrackbar = 84; // trackbar t drives slot t - 84
 constexpr int kLastTrackbar = 116;
-constexpr int kValueFieldOffset = 33;       // value field of trackbar t is t + 33
-constexpr int kFirstPreampField = 156;      // preamp fields 156, 158, ... 186
+constexpr int kValueFieldOffset = 33;  // value field of trackbar t is t + 33
+constexpr int kFirstPreampField = 156; // preamp fields 156, 158, ... 186
 constexpr int kFirstPreampSlot = 44;
-constexpr int kFirstLinkBox = 72;           // "Link 01-02" to "Link 15-16": 72 to 79
+constexpr int kFirstLinkBox = 72; // "Link 01-02" to "Link 15-16": 72 to 79
 constexpr int kFirstLinkSlot = 35;
-constexpr int kFirstMuteBox = 188;          // "M" of channels 1 to 16, then 204 for "LR"
+constexpr int kFirstMuteBox = 188; // "M" of channels 1 to 16, then 204 for "LR"
 constexpr int kFirstMuteSlot = 60;
 
 struct BankRule {
     int checkBox;
-    std::array<int, 4> cleared;   // 0 ends the list
-    int slots[2];                 // 0 ends the list
+    std::array<int, 4> cleared; // 0 ends the list
+    int slots[2];               // 0 ends the list
     float checkedValues[2];
 };
 
@@ -74,7 +74,7 @@ const HandlerBinding* FindBinding(int control)
     return nullptr;
 }
 
-}   // namespace
+} // namespace
 
 const std::array<HandlerBinding, kHandlerCount>& HandlerBindings()
 {

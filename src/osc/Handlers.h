@@ -10,7 +10,7 @@ struct Connection;
 struct Mixer {
     HostWindow& window;
     SlotState slots;
-    Connection* link = nullptr;   // MixerLink; null when it could not be opened
+    Connection* link = nullptr; // MixerLink; null when it could not be opened
 };
 
 enum class HandlerFamily { Fader, PreampGain, Mute, Link, FaderBank };
@@ -18,7 +18,7 @@ enum class HandlerFamily { Fader, PreampGain, Mute, Link, FaderBank };
 struct HandlerBinding {
     int control;
     HandlerFamily family;
-    int slot;   // the first slot it sends to
+    int slot; // the first slot it sends to
 };
 
 inline constexpr int kHandlerCount = 79;

@@ -24,7 +24,7 @@ void FollowZeroLine(HostWindow& window, const SceneLine& line)
     }
 }
 
-}   // namespace
+} // namespace
 
 void LoadScene(Mixer& mixer)
 {

@@ -15,7 +15,7 @@ void ZeroFaders(Mixer& mixer, int first, int last)
     DrainPendingEvents(mixer.window);
 }
 
-}   // namespace
+} // namespace
 
 bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
 {
@@ -28,9 +28,9 @@ bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
     SendAndSettle(mixer, kInitAllSlot, 1.0f);
     DrainPendingEvents(window);
 
-    ZeroFaders(mixer, 84, 99);     // channels 01 to 16
-    ZeroFaders(mixer, 100, 108);   // LR, then DCA 1 to 8
-    ZeroFaders(mixer, 109, 116);   // buses 1 to 8
+    ZeroFaders(mixer, 84, 99);   // channels 01 to 16
+    ZeroFaders(mixer, 100, 108); // LR, then DCA 1 to 8
+    ZeroFaders(mixer, 109, 116); // buses 1 to 8
 
     // The console's banks and links were initialised above; the boxes only follow, silently.
     for (int box = 67; box <= 79; ++box) {

@@ -14,13 +14,13 @@ inline const QString kScenePatterns = QStringLiteral("scene (*.scene)|*.scene;|A
 inline constexpr int kScenePatternIndex = 0;
 
 enum class SceneLineForm {
-    FieldText,       // a value field's text, as shown
-    CheckBoxState,   // "1" checked, "0" clear
+    FieldText,     // a value field's text, as shown
+    CheckBoxState, // "1" checked, "0" clear
 };
 
 struct SceneLine {
-    int source;   // control whose text or state is written
-    int target;   // control the line is read into: a fader's trackbar rather than its value field
+    int source; // control whose text or state is written
+    int target; // control the line is read into: a fader's trackbar rather than its value field
     SceneLineForm form;
 };
 
@@ -32,10 +32,10 @@ QString SceneLineText(const HostWindow& window, const SceneLine& line);
 
 // What a line read from a file does to its target control.
 struct SceneLineEffect {
-    bool setsText;          // preamp fields take the text as it stands
+    bool setsText; // preamp fields take the text as it stands
     QString text;
-    std::int64_t state;     // otherwise ParseInteger of it: trackbars clamp, check boxes check when non-zero
-    bool runsHandler;       // every line but exactly "0" runs the control's handler
+    std::int64_t state; // otherwise ParseInteger of it: trackbars clamp, check boxes check when non-zero
+    bool runsHandler;   // every line but exactly "0" runs the control's handler
 };
 
 SceneLineEffect InterpretSceneLine(const SceneLine& line, const QString& text);

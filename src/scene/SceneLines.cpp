@@ -9,16 +9,16 @@ constexpr std::array<SceneLine, kSceneLineCount> MakeSceneLines()
 {
     std::array<SceneLine, kSceneLineCount> lines{};
     std::size_t next = 0;
-    for (int field = 117; field <= 149; ++field) {   // channel, LR, DCA and bus faders
+    for (int field = 117; field <= 149; ++field) { // channel, LR, DCA and bus faders
         lines[next++] = {field, field - 33, SceneLineForm::FieldText};
     }
-    for (int field = 156; field <= 186; field += 2) {   // preamps
+    for (int field = 156; field <= 186; field += 2) { // preamps
         lines[next++] = {field, field, SceneLineForm::FieldText};
     }
-    for (int box = 67; box <= 79; ++box) {   // fader banks and links
+    for (int box = 67; box <= 79; ++box) { // fader banks and links
         lines[next++] = {box, box, SceneLineForm::CheckBoxState};
     }
-    for (int box = 188; box <= 204; ++box) {   // "M" of channels 1 to 16, then LR
+    for (int box = 188; box <= 204; ++box) { // "M" of channels 1 to 16, then LR
         lines[next++] = {box, box, SceneLineForm::CheckBoxState};
     }
     return lines;
@@ -26,7 +26,7 @@ constexpr std::array<SceneLine, kSceneLineCount> MakeSceneLines()
 
 constexpr std::array<SceneLine, kSceneLineCount> kSceneLines = MakeSceneLines();
 
-}   // namespace
+} // namespace
 
 const std::array<SceneLine, kSceneLineCount>& SceneLines()
 {

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QTest>
 
-
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -18,7 +17,8 @@
 
 namespace {
 
-const std::vector<SeenMessage> kNoConfig{{QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini.")}};
+const std::vector<SeenMessage> kNoConfig{
+    {QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini.")}};
 
 // Peak resident memory since the last reset, in MiB; -1 where the kernel cannot reset it.
 long PeakMiB()
@@ -59,7 +59,7 @@ QByteArray Lines(int count, const QByteArray& line)
     return text;
 }
 
-}   // namespace
+} // namespace
 
 class BadInputTest : public QObject {
     Q_OBJECT
@@ -115,7 +115,8 @@ private Q_SLOTS:
         if (measured) {
             qInfo("config line of 50 MiB: peak resident memory grew by %ld MiB", PeakMiB() - before);
             // The line is held once as 16-bit text while it is read: about 100 MiB, twice at most.
-            QVERIFY2(PeakMiB() - before < 300, qPrintable(QStringLiteral("peak grew by %1 MiB").arg(PeakMiB() - before)));
+            QVERIFY2(PeakMiB() - before < 300,
+                     qPrintable(QStringLiteral("peak grew by %1 MiB").arg(PeakMiB() - before)));
         }
     }
 
@@ -139,8 +140,8 @@ private Q_SLOTS:
         ProgramUnderTest p(76);
         const QString path = p.Folder() + QStringLiteral("/huge.scene");
         // A fader line, and a preamp line that its value field then holds and shows.
-        QByteArray scene = QByteArray(20 << 20, '9') + "\r\n" + Lines(32, "0") + QByteArray(4 << 20, '5') + "\r\n" +
-                           Lines(45, "0");
+        QByteArray scene =
+            QByteArray(20 << 20, '9') + "\r\n" + Lines(32, "0") + QByteArray(4 << 20, '5') + "\r\n" + Lines(45, "0");
         Write(path, scene);
         p.answerer.TypeFileName(path);
         const bool measured = ResetPeak();
@@ -158,7 +159,8 @@ private Q_SLOTS:
         QCOMPARE(p.program.window.GetControlText(156), QString(32767, QLatin1Char('5')));
         if (measured) {
             qInfo("scene lines of 20 and 4 MiB: peak resident memory grew by %ld MiB", PeakMiB() - before);
-            QVERIFY2(PeakMiB() - before < 400, qPrintable(QStringLiteral("peak grew by %1 MiB").arg(PeakMiB() - before)));
+            QVERIFY2(PeakMiB() - before < 400,
+                     qPrintable(QStringLiteral("peak grew by %1 MiB").arg(PeakMiB() - before)));
         }
     }
 
@@ -234,8 +236,8 @@ private Q_SLOTS:
         QVERIFY(p.program.mixer.link);
         QElapsedTimer clock;
         clock.start();
-        p.Click(72);   // link: two sends, both refused at once
-        QVERIFY(clock.elapsed() >= 100);   // the pauses still pace the gesture
+        p.Click(72);                     // link: two sends, both refused at once
+        QVERIFY(clock.elapsed() >= 100); // the pauses still pace the gesture
         QVERIFY(!p.Control(85)->isEnabled());
         QVERIFY(p.answerer.messages.empty());
         QCOMPARE(p.program.shell.quit, 0);
@@ -244,7 +246,7 @@ private Q_SLOTS:
     void nothingListensAndOnlyTheLinkIsBound()
     {
         ProgramUnderTest p(81);
-        QCOMPARE(BoundUdpPorts(), std::vector<int>{10023});   // only the test's own socket
+        QCOMPARE(BoundUdpPorts(), std::vector<int>{10023}); // only the test's own socket
         QVERIFY(ListeningTcpPorts().empty());
         p.Click(204);
         const std::vector<int> bound = BoundUdpPorts();
@@ -262,7 +264,8 @@ private:
     {
         std::set<std::string> inodes;
         for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System)) {
-            const QString target = fd.symLinkTarget().isEmpty() ? QFile::symLinkTarget(fd.filePath()) : fd.symLinkTarget();
+            const QString target =
+                fd.symLinkTarget().isEmpty() ? QFile::symLinkTarget(fd.filePath()) : fd.symLinkTarget();
             if (target.contains(QStringLiteral("socket:["))) {
                 inodes.insert(target.section(QLatin1Char('['), 1).chopped(1).toStdString());
             }

@@ -60,8 +60,8 @@ QPoint ThumbCentre(const QSlider* slider)
     option.pageStep = slider->pageStep();
     option.tickPosition = slider->tickPosition();
     option.tickInterval = slider->tickInterval();
-    option.upsideDown = slider->orientation() == Qt::Vertical ? !slider->invertedAppearance()
-                                                              : slider->invertedAppearance();
+    option.upsideDown =
+        slider->orientation() == Qt::Vertical ? !slider->invertedAppearance() : slider->invertedAppearance();
     return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
 }
 
@@ -77,7 +77,7 @@ void PressKey(ProgramUnderTest& p, Qt::Key key, Qt::KeyboardModifiers modifiers 
 const QString kChannelBank = QStringLiteral("/-stat/chfaderbank");
 const QString kGroupBank = QStringLiteral("/-stat/grpfaderbank");
 
-}   // namespace
+} // namespace
 
 class LiveControlTest : public QObject {
     Q_OBJECT
@@ -101,7 +101,7 @@ private Q_SLOTS:
         auto* slider = qobject_cast<QSlider*>(p.Control(trackbar));
         const QPoint thumb = ThumbCentre(slider);
         QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
-        QCOMPARE(Sent(p), QStringList());   // grabbing the thumb moves nothing
+        QCOMPARE(Sent(p), QStringList()); // grabbing the thumb moves nothing
 
         std::int64_t previous = 0;
         for (const int up : {30, 60, 90}) {
@@ -117,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(Sent(p), QStringList{FaderMsg(address.toStdString(), previous)});
         QCOMPARE(p.program.window.GetControlText(trackbar + 33), QString::number(previous));
 
-        p.Pump();   // the queued trackbar events start nothing more
+        p.Pump(); // the queued trackbar events start nothing more
         QCOMPARE(Sent(p), QStringList());
     }
 
@@ -126,7 +126,7 @@ private Q_SLOTS:
         ProgramUnderTest p(31);
         HostWindow& window = p.program.window;
         window.SetControlState(84, 50);
-        QCOMPARE(Sent(p), QStringList());   // the program's own change reaches no handler
+        QCOMPARE(Sent(p), QStringList()); // the program's own change reaches no handler
         QCOMPARE(window.GetControlText(117), QStringLiteral("0"));
 
         p.Control(84)->setFocus();
@@ -149,7 +149,7 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(33);
         TypeInto(p, 117, QStringLiteral("75"));
-        QCOMPARE(Sent(p), QStringList());   // typing alone sends nothing
+        QCOMPARE(Sent(p), QStringList()); // typing alone sends nothing
         PressKey(p, Qt::Key_Return);
         // "/ch/01/mix/fader" + 4 NUL | ",f" + 2 NUL | 0.75f big-endian
         const Bytes expected{0x2F, 0x63, 0x68, 0x2F, 0x30, 0x31, 0x2F, 0x6D, 0x69, 0x78, 0x2F, 0x66, 0x61, 0x64,
@@ -184,7 +184,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(QString, address);
         ProgramUnderTest p(32);
-        p.program.window.SetControlState(field - 33, 30);   // so that 0 is a change too
+        p.program.window.SetControlState(field - 33, 30); // so that 0 is a change too
         TypeInto(p, field, typed);
         PressKey(p, static_cast<Qt::Key>(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         QCOMPARE(Sent(p), QStringList{FaderMsg(address.toStdString(), position)});
@@ -196,7 +196,7 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(34);
         HostWindow& window = p.program.window;
-        window.SetControlText(117, QStringLiteral("75"));   // the program's text; no touch
+        window.SetControlText(117, QStringLiteral("75")); // the program's text; no touch
         p.Control(84)->setFocus();
         PressKey(p, Qt::Key_Return);
         QCOMPARE(Sent(p), QStringList());
@@ -231,7 +231,7 @@ private Q_SLOTS:
         QFETCH(int, focus);
         ProgramUnderTest p(35);
         HostWindow& window = p.program.window;
-        TypeInto(p, 117, QStringLiteral("75"));   // armed, a value waiting in the field
+        TypeInto(p, 117, QStringLiteral("75")); // armed, a value waiting in the field
         p.Control(focus)->setFocus();
         p.Pump();
         const std::int64_t state = window.GetControlState(focus);
@@ -249,10 +249,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("address");
         QTest::addColumn<float>("value");
-        QTest::newRow("P05 at 50") << 164 << "50" << "/headamp/004/gain" << 0.5f;
-        QTest::newRow("P05 at 150, not clamped") << 164 << "150" << "/headamp/004/gain" << 1.5f;
-        QTest::newRow("P01 emptied") << 156 << "" << "/headamp/000/gain" << 0.0f;
-        QTest::newRow("P16 at 7") << 186 << "7" << "/headamp/015/gain" << 0.07f;
+        QTest::newRow("P05 at 50") << 164 << "50"
+                                   << "/headamp/004/gain" << 0.5f;
+        QTest::newRow("P05 at 150, not clamped") << 164 << "150"
+                                                 << "/headamp/004/gain" << 1.5f;
+        QTest::newRow("P01 emptied") << 156 << ""
+                                     << "/headamp/000/gain" << 0.0f;
+        QTest::newRow("P16 at 7") << 186 << "7"
+                                  << "/headamp/015/gain" << 0.07f;
     }
 
     void returnInAPreampFieldSendsItsGain()
@@ -265,7 +269,7 @@ private Q_SLOTS:
         TypeInto(p, field, typed);
         PressKey(p, Qt::Key_Return);
         QCOMPARE(Sent(p), QStringList{Msg(address.toStdString(), value)});
-        QCOMPARE(p.program.window.GetControlText(field), typed);   // left as typed
+        QCOMPARE(p.program.window.GetControlText(field), typed); // left as typed
     }
 
     void muteBoxSwitchesItsChannel_data()
@@ -284,7 +288,7 @@ private Q_SLOTS:
         ProgramUnderTest p(37);
         p.Click(box);
         QCOMPARE(p.program.window.GetControlState(box), std::int64_t{1});
-        QCOMPARE(Sent(p), QStringList{Msg(address.toStdString(), 0.0f)});   // checked switches off
+        QCOMPARE(Sent(p), QStringList{Msg(address.toStdString(), 0.0f)}); // checked switches off
         p.Click(box);
         QCOMPARE(p.program.window.GetControlState(box), std::int64_t{0});
         QCOMPARE(Sent(p), QStringList{Msg(address.toStdString(), 1.0f)});
@@ -296,9 +300,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("oddTrackbar");
         QTest::addColumn<QString>("linkAddress");
         QTest::addColumn<QString>("evenAddress");
-        QTest::newRow("Link 01-02") << 72 << 84 << "/config/chlink/1-2" << "/ch/02/mix/fader";
-        QTest::newRow("Link 09-10") << 76 << 92 << "/config/chlink/9-10" << "/ch/10/mix/fader";
-        QTest::newRow("Link 15-16") << 79 << 98 << "/config/chlink/15-16" << "/ch/16/mix/fader";
+        QTest::newRow("Link 01-02") << 72 << 84 << "/config/chlink/1-2"
+                                    << "/ch/02/mix/fader";
+        QTest::newRow("Link 09-10") << 76 << 92 << "/config/chlink/9-10"
+                                    << "/ch/10/mix/fader";
+        QTest::newRow("Link 15-16") << 79 << 98 << "/config/chlink/15-16"
+                                    << "/ch/16/mix/fader";
     }
 
     void linkCopiesTheOddFaderAndLocksTheEven()
@@ -319,7 +326,7 @@ private Q_SLOTS:
         TypeInto(p, oddTrackbar + 33, QStringLiteral("40"));
         PressKey(p, Qt::Key_Return);
         QCOMPARE(window.GetControlState(oddTrackbar), std::int64_t{40});
-        Sent(p);   // the odd fader's own message
+        Sent(p); // the odd fader's own message
 
         p.Click(box);
         QCOMPARE(Sent(p), (QStringList{Msg(linkAddress.toStdString(), 1.0f), FaderMsg(evenAddress.toStdString(), 40)}));
@@ -337,7 +344,7 @@ private Q_SLOTS:
         PressKey(p, Qt::Key_Up);
         const std::int64_t moved = window.GetControlState(oddTrackbar);
         QVERIFY(moved != 40);
-        Sent(p);   // the odd fader's own message
+        Sent(p); // the odd fader's own message
         p.Click(box);
         QCOMPARE(Sent(p),
                  (QStringList{Msg(linkAddress.toStdString(), 0.0f), FaderMsg(evenAddress.toStdString(), moved)}));
@@ -388,7 +395,7 @@ private Q_SLOTS:
         };
 
         p.Click(box);
-        QCOMPARE(Sent(p), whenChecked);   // nothing for the boxes it cleared
+        QCOMPARE(Sent(p), whenChecked); // nothing for the boxes it cleared
         expectStates(1);
         p.Click(box);
         QCOMPARE(Sent(p), whenCleared);
@@ -420,7 +427,7 @@ private Q_SLOTS:
     void openerStartsWithoutTheWindowWaiting_data()
     {
         QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("call");   // a pattern; <folder> is the program's folder
+        QTest::addColumn<QString>("call"); // a pattern; <folder> is the program's folder
         QTest::newRow("Edit Config.ini opens the config.ini start-up read") << 150 << "^<folder>\\|config\\.ini$";
         QTest::newRow("Updates opens an https page") << 83 << "^[^|]*\\|https://[^\\s\"|]+$";
     }

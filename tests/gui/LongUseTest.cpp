@@ -28,7 +28,7 @@ int OpenFiles()
 
 constexpr int kFaderMovesPerRound = 50;
 
-}   // namespace
+} // namespace
 
 class LongUseTest : public QObject {
     Q_OBJECT
@@ -42,7 +42,7 @@ private:
             trackbar->setFocus();
             QTest::keyClick(trackbar, move % 2 ? Qt::Key_PageUp : Qt::Key_Down);
         }
-        p.Click(72 + round % 8);   // a link on, then off in the next-but-seven round
+        p.Click(72 + round % 8); // a link on, then off in the next-but-seven round
         p.Click(67 + round % 5);
         const QString scene = p.Folder() + QStringLiteral("/evening.scene");
         p.answerer.TypeFileName(scene);
@@ -60,7 +60,7 @@ private Q_SLOTS:
     {
         const int rounds = std::max(2, qEnvironmentVariableIntValue("QUILLON_ROUNDS"));
         ProgramUnderTest p(90);
-        Round(p, 0);   // the first dialogs and message boxes fill Qt's caches once
+        Round(p, 0); // the first dialogs and message boxes fill Qt's caches once
         const long residentBefore = ResidentKiB();
         const int filesBefore = OpenFiles();
         std::size_t messages = 0;

@@ -157,7 +157,7 @@ public:
     explicit FileSizeLimit(rlim_t bytes)
     {
         ::getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);   // the write fails instead of the process
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of the process
         const rlimit limit{bytes, previous_.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
@@ -328,7 +328,7 @@ bool GivesPathAndReason(const QString& text, const QString& path)
 enum class SaveFailure { MissingFolder, FolderIsAFile, DiskFull, ReadOnlyFolder };
 enum class Unopenable { Missing, Folder, InUse, Unreadable };
 
-}   // namespace
+} // namespace
 
 class SceneTest : public QObject {
     Q_OBJECT
@@ -338,8 +338,8 @@ private Q_SLOTS:
 
     void saveWritesEveryLineAsTheWindowShowsIt_data()
     {
-        QTest::addColumn<QStringList>("returned");   // "field=text" typed, then Return
-        QTest::addColumn<QStringList>("typed");      // "field=text" typed, no Return
+        QTest::addColumn<QStringList>("returned"); // "field=text" typed, then Return
+        QTest::addColumn<QStringList>("typed");    // "field=text" typed, no Return
         QTest::addColumn<QList<int>>("clicked");
         QTest::addColumn<QByteArray>("expected");
 
@@ -459,7 +459,7 @@ private Q_SLOTS:
     {
         QFETCH(SaveFailure, failure);
         ProgramUnderTest p(54);
-        TypeAndReturn(p, 117, QStringLiteral("75"));   // so that the new content differs from the old
+        TypeAndReturn(p, 117, QStringLiteral("75")); // so that the new content differs from the old
         p.console.TakeAll();
         const QByteArray old = SceneFile({{1, "40"}});
         QString folder = p.Folder();
@@ -477,7 +477,7 @@ private Q_SLOTS:
         case SaveFailure::DiskFull:
             path = folder + QStringLiteral("/mix.scene");
             WriteFile(path, old);
-            limit = std::make_unique<FileSizeLimit>(100);   // less than the 240 bytes of the scene
+            limit = std::make_unique<FileSizeLimit>(100); // less than the 240 bytes of the scene
             break;
         case SaveFailure::ReadOnlyFolder:
             folder += QStringLiteral("/shows");
@@ -520,7 +520,7 @@ private Q_SLOTS:
         const QStringList before = Entries(p.Folder());
         const QString path = p.Folder() + QLatin1Char('/') + QString(300, QLatin1Char('n'));
 
-        SaveAs(p, path);   // the dialog refuses the name and stays open; the answerer then cancels
+        SaveAs(p, path); // the dialog refuses the name and stays open; the answerer then cancels
 
         QCOMPARE(p.answerer.messages,
                  (std::vector<SeenMessage>{{QStringLiteral("Quillon"), QStringLiteral("The requester was canceled.")},
@@ -564,7 +564,7 @@ private Q_SLOTS:
     void loadAppliesTheExampleFile_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("sent");   // after the 18 of every load
+        QTest::addColumn<QStringList>("sent"); // after the 18 of every load
         QTest::addColumn<QStringList>("shown");
 
         const QStringList sent = Describe({{"/ch/01/mix/fader", 0.75f},
@@ -613,7 +613,7 @@ private Q_SLOTS:
     void loadAppliesEachLineByTheRules_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("sent");   // after the 18 of every load
+        QTest::addColumn<QStringList>("sent"); // after the 18 of every load
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QList<int>>("disabled");
 
@@ -717,7 +717,7 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(60);
         const QString path = p.Folder() + QStringLiteral("/short.scene");
-        WriteFile(path, "75\r\n0\r\n20");   // lines 4 to 79 read as empty text
+        WriteFile(path, "75\r\n0\r\n20"); // lines 4 to 79 read as empty text
 
         LoadFrom(p, path);
 
@@ -846,7 +846,7 @@ private Q_SLOTS:
         ProgramUnderTest p(63);
         const QStringList startUp = Snapshot(p);
         MakeBusy(p);
-        QCOMPARE(DisabledControls(p), (QList<int>{4, 87, 120}));   // "Link 03-04" is checked
+        QCOMPARE(DisabledControls(p), (QList<int>{4, 87, 120})); // "Link 03-04" is checked
 
         p.Click(82);
 
@@ -872,7 +872,7 @@ private Q_SLOTS:
         QCOMPARE(p.console.TakeAll().size(), std::size_t{0});
         QCOMPARE(p.program.window.StatusText(), QStringLiteral("IP: 127.0.0.65") + kCredits);
         QCOMPARE(p.program.shell.mixerAddress, QStringLiteral("127.0.0.65"));
-        QCOMPARE(OpenSockets(), sockets);   // the new link replaced the old one
+        QCOMPARE(OpenSockets(), sockets); // the new link replaced the old one
         QCOMPARE(p.answerer.messages,
                  (std::vector<SeenMessage>{{QStringLiteral("Reset..."), QStringLiteral("Reset")}}));
     }

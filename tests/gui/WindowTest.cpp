@@ -13,7 +13,8 @@
 
 namespace {
 
-const QString kCredits = QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC and old PCs");
+const QString kCredits =
+    QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC and old PCs");
 
 // Every control in creation order, which is the Tab order.
 std::vector<int> CreationOrder()
@@ -35,7 +36,7 @@ std::vector<int> CreationOrder()
     return order;
 }
 
-}   // namespace
+} // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -46,8 +47,9 @@ private Q_SLOTS:
         ProgramUnderTest p(20);
         QWidget* window = p.program.window.MainWindow();
         const QString bits = sizeof(void*) == 8 ? QStringLiteral("64") : QStringLiteral("32");
-        QCOMPARE(window->windowTitle(),
-                 QStringLiteral("Quillon Beta for Behringer X32 Compact Digital Mixer - %1 bit - 640x600 Pixel").arg(bits));
+        QCOMPARE(
+            window->windowTitle(),
+            QStringLiteral("Quillon Beta for Behringer X32 Compact Digital Mixer - %1 bit - 640x600 Pixel").arg(bits));
         QCOMPARE(window->size(), QSize(640, 600));
         QCOMPARE(window->minimumSize(), window->maximumSize());
         QVERIFY(!window->windowIcon().isNull());
@@ -130,7 +132,7 @@ private Q_SLOTS:
         field->selectAll();
         QTest::keyClicks(field, QStringLiteral("7a-5."));
         QCOMPARE(field->text(), QStringLiteral("75"));
-        p.program.window.SetControlText(117, QStringLiteral("x9"));   // the program may set anything
+        p.program.window.SetControlText(117, QStringLiteral("x9")); // the program may set anything
         QCOMPARE(p.program.window.GetControlText(117), QStringLiteral("x9"));
     }
 
@@ -210,22 +212,25 @@ private Q_SLOTS:
         // and the suite runs where anything but loopback is unreachable.
         QTest::newRow("four octets") << QByteArray("192\r\n168\r\n1\r\n20\r\n") << "192.168.1.20";
         QTest::newRow("LF and lone CR line ends") << QByteArray("10\n0\r0\n7") << "10.0.0.7";
-        QTest::newRow("blanks before, remarks after") << QByteArray(" \t192 main desk\r\n168\r\n1\r\n20\r\n")
-                                                       << "192.168.1.20";
+        QTest::newRow("blanks before, remarks after")
+            << QByteArray(" \t192 main desk\r\n168\r\n1\r\n20\r\n") << "192.168.1.20";
         QTest::newRow("hexadecimal and base 2") << QByteArray("$C0\r\n%10101000\r\n$1\r\n20\r\n") << "192.168.1.20";
         QTest::newRow("only two lines") << QByteArray("192\r\n168\r\n") << "192.168.0.0";
         QTest::newRow("whole address on line 1") << QByteArray("192.168.1.20\r\n") << "192.0.0.0";
-        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "192\r\n168\r\n1\r\n20\r\n") << "0.168.1.20";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "192\r\n168\r\n1\r\n20\r\n")
+                                         << "0.168.1.20";
         QTest::newRow("extra lines ignored") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n") << "1.2.3.4";
         QTest::newRow("256 carries") << QByteArray("256\r\n0\r\n0\r\n0\r\n") << "0.1.0.0";
         QTest::newRow("-1 borrows") << QByteArray("-1\r\n0\r\n0\r\n0\r\n") << "255.255.255.255";
         QTest::newRow("empty file") << QByteArray("") << "0.0.0.0";
         QTest::newRow("text") << QByteArray("mixer\r\nfoh\r\n") << "0.0.0.0";
-        QTest::newRow("huge numbers wrap") << QByteArray("99999999999999999999999\r\n0\r\n0\r\n0\r\n") << "255.255.127.246";
+        QTest::newRow("huge numbers wrap")
+            << QByteArray("99999999999999999999999\r\n0\r\n0\r\n0\r\n") << "255.255.127.246";
         // A NUL ends line 1; stray bytes read as "?"; the lead byte C3 swallows the CR after it.
         QTest::newRow("binary junk") << QByteArray("\x00\xFF\xFE\x80\x01\r\n\xC3\r\n7\r\n", 11) << "0.0.0.7";
-        QTest::newRow("a line of several megabytes") << (QByteArray(4 << 20, '9') + "\r\n1\r\n2\r\n3\r\n")
-                                                     << "255.0.2.3";
+        QTest::newRow("a line of several megabytes")
+            << (QByteArray(4 << 20, '9') + "\r\n1\r\n2\r\n3\r\n") << "255.0.2.3";
     }
 
     void configurationGivesTheAddress()
@@ -243,9 +248,9 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(23, QByteArray());
         QVERIFY(!p.started);
-        QCOMPARE(p.answerer.messages,
-                 (std::vector<SeenMessage>{{QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini.")}}));
-        QVERIFY(p.program.window.MainWindow()->isVisible());   // the message came over the open window
+        QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{QStringLiteral("No config.ini"),
+                                                                 QStringLiteral("Please create the config.ini.")}}));
+        QVERIFY(p.program.window.MainWindow()->isVisible()); // the message came over the open window
         QVERIFY(!p.Control(84));
         QCOMPARE(p.program.shell.quit, 1);
         QCOMPARE(p.console.TakeAll().size(), std::size_t{0});
@@ -302,7 +307,7 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(25);
         QWidget* window = p.program.window.MainWindow();
-        QTest::mouseClick(p.Control(83), Qt::LeftButton);   // Updates drains when it is done
+        QTest::mouseClick(p.Control(83), Qt::LeftButton); // Updates drains when it is done
         QTimer::singleShot(0, window, [window] { window->close(); });
         p.Pump();
         QCOMPARE(p.program.shell.quit, 0);
@@ -310,7 +315,7 @@ private Q_SLOTS:
         window->close();
         p.Pump();
         QCOMPARE(p.program.shell.quit, 1);
-        QVERIFY(window->isVisible());   // it goes with the program, not with the request
+        QVERIFY(window->isVisible()); // it goes with the program, not with the request
     }
 
     void closeBoxEndsTheMainLoop()
@@ -327,7 +332,7 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(27, QByteArray("255\r\n255\r\n255\r\n255\r\n"));
         QVERIFY(p.program.mixer.link == nullptr);
-        p.Click(204);   // a send without a link does nothing and disturbs nothing
+        p.Click(204); // a send without a link does nothing and disturbs nothing
         QCOMPARE(p.program.window.GetControlState(204), 1);
         p.program.window.MainWindow()->close();
         p.Pump();

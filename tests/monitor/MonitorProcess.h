@@ -13,10 +13,10 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 

@@ -26,7 +26,6 @@
 
 namespace {
 
-
 // One message sent by liblo's oscsend, e.g. {"/ch/01/mix/fader", "f", "0.75"}.
 bool OscSend(int lastOctet, const Words& message)
 {

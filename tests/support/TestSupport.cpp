@@ -29,9 +29,7 @@ int BindLoopbackUdp(int lastOctet, int port)
     return socket;
 }
 
-UdpReceiver::UdpReceiver(int lastOctet, int port) : socket_(BindLoopbackUdp(lastOctet, port)), lastOctet_(lastOctet)
-{
-}
+UdpReceiver::UdpReceiver(int lastOctet, int port) : socket_(BindLoopbackUdp(lastOctet, port)), lastOctet_(lastOctet) {}
 
 UdpReceiver::~UdpReceiver()
 {

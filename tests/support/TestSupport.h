@@ -3,11 +3,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <algorithm>
-#include <string>
 #include <QString>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -23,7 +23,7 @@ public:
     UdpReceiver(const UdpReceiver&) = delete;
     UdpReceiver& operator=(const UdpReceiver&) = delete;
 
-    QString Address() const;   // "127.0.0.N"
+    QString Address() const; // "127.0.0.N"
 
     // Every datagram that has arrived by now, oldest first, without waiting.
     std::vector<Bytes> TakeAll();
