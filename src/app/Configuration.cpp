@@ -26,7 +26,7 @@ bool LoadConfiguration(Program& program)
 
     StartNetwork();
     CloseConnection(program.mixer.link); // nothing is sent on the old link any more
-    program.mixer.link = OpenConnection(program.shell.mixerAddress, kMixerPort, ConnectionMode::Udp);
+    program.mixer.link = OpenConnection(program.shell.mixerAddress, kMixerPort);
     DrainPendingEvents(window);
     return true;
 }

@@ -52,7 +52,7 @@ bool StartNetwork()
     return true;
 }
 
-Connection* OpenConnection(const QString& host, int port, ConnectionMode mode)
+Connection* OpenConnection(const QString& host, int port)
 {
     // The broadcast address is never a console, and sending there would reach every host.
     if (host.isEmpty() || host == QStringLiteral("255.255.255.255")) {
@@ -62,18 +62,13 @@ Connection* OpenConnection(const QString& host, int port, ConnectionMode mode)
     if (!address) {
         return nullptr;
     }
-    const int type = mode == ConnectionMode::Udp ? SOCK_DGRAM : SOCK_STREAM;
-    const int socket = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket < 0) {
         return nullptr;
     }
-    auto* connection = new Connection{mode, *address, static_cast<std::uint16_t>(port), socket};
-    const sockaddr_in peer = PeerOf(*connection);
-    // UDP stays unbound and unconnected: the first send picks the local port, and nothing is ever read.
-    const bool ready = mode == ConnectionMode::Udp
-                           ? SetNonBlocking(socket)
-                           : ::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
-    if (!ready) {
+    auto* connection = new Connection{*address, static_cast<std::uint16_t>(port), socket};
+    // Unbound and unconnected: the first send picks the local port, and nothing is ever read.
+    if (!SetNonBlocking(socket)) {
         CloseConnection(connection);
         return nullptr;
     }
@@ -85,13 +80,9 @@ long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdif
     if (connection == nullptr || block == nullptr || length < 0) {
         return -1;
     }
-    const auto size = static_cast<std::size_t>(length);
-    if (connection->mode == ConnectionMode::Tcp) {
-        return static_cast<long>(::send(connection->socket, block, size, MSG_NOSIGNAL));
-    }
     const sockaddr_in peer = PeerOf(*connection);
-    return static_cast<long>(
-        ::sendto(connection->socket, block, size, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer));
+    return static_cast<long>(::sendto(connection->socket, block, static_cast<std::size_t>(length), 0,
+                                      reinterpret_cast<const sockaddr*>(&peer), sizeof peer));
 }
 
 void CloseConnection(Connection* connection)
@@ -105,7 +96,8 @@ void CloseConnection(Connection* connection)
 
 std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t third, std::int64_t fourth)
 {
-    // Unsigned arithmetic wraps modulo 2^32 as the 32-bit original did, without signed overflow.
+    // Octets above 255 carry into the next one and the sum wraps modulo 2^32; unsigned arithmetic
+    // keeps that defined, and the result reads back as a signed 32-bit number.
     const std::uint32_t packed = static_cast<std::uint32_t>(first) + (static_cast<std::uint32_t>(second) << 8) +
                                  (static_cast<std::uint32_t>(third) << 16) + (static_cast<std::uint32_t>(fourth) << 24);
     return static_cast<std::int32_t>(packed);

@@ -5,10 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-enum class ConnectionMode { Tcp = 1, Udp = 2 };
-
 struct Connection {
-    ConnectionMode mode;
     std::uint32_t address; // peer IPv4 address, network byte order
     std::uint16_t port;    // host byte order, converted at each send
     int socket;
@@ -17,10 +14,10 @@ struct Connection {
 // Nothing to start on POSIX; kept so start-up and reset read as they behave. Always true.
 bool StartNetwork();
 
-// UDP: a non-blocking datagram socket, neither bound nor connected, with the peer as the fixed
+// A non-blocking UDP socket, neither bound nor connected, with the peer as the fixed
 // destination. `host` is a dotted IPv4 address or else a name to resolve. Null when the text is
 // empty, is 255.255.255.255, does not resolve, or no socket could be made. Sends nothing.
-Connection* OpenConnection(const QString& host, int port, ConnectionMode mode);
+Connection* OpenConnection(const QString& host, int port);
 
 // One datagram of `length` bytes; -1 when `connection` is null or the send is refused at once.
 long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdiff_t length);

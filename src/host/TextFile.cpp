@@ -66,6 +66,13 @@ void AppendCodePoint(QString& line, char32_t codePoint)
 
 } // namespace
 
+bool LockRefusesFile(int error)
+{
+    // NFS refuses an exclusive lock on a file opened for reading (EBADF), and other file systems
+    // lock nothing at all (ENOLCK, EOPNOTSUPP): a readable file must not count as missing there.
+    return error == EWOULDBLOCK;
+}
+
 bool OpenFileForReading(TextFile& file, const QString& path)
 {
     CloseFile(file);
@@ -86,8 +93,8 @@ bool OpenFileForReading(TextFile& file, const QString& path)
     else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
         file.error = SystemError();
     // The exclusive lock stands in for opening without sharing: a second opener fails.
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        file.error = errno == EWOULDBLOCK ? QStringLiteral("is in use by another program") : SystemError();
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && LockRefusesFile(errno))
+        file.error = QStringLiteral("is in use by another program");
     if (!file.error.isEmpty()) {
         ::close(fd);
         return false;

@@ -23,8 +23,12 @@ struct TextFile {
 };
 
 // Opens an existing regular file without sharing (an exclusive advisory lock). False when it is
-// missing, not a regular file, unreadable or locked; `file.error` says why.
+// missing, not a regular file, unreadable or locked by another program; `file.error` says why.
+// Where the file system cannot lock (NFS, some FUSE mounts) the file opens unlocked.
 bool OpenFileForReading(TextFile& file, const QString& path);
+
+// Whether a failed exclusive lock with this errno means another program holds the file.
+bool LockRefusesFile(int error);
 
 // Prepares `path` for writing. The content goes to a temporary file in the same folder and
 // replaces `path` only when CloseFile has written every byte, so a failed save leaves an

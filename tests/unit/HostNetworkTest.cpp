@@ -35,7 +35,7 @@ using OpenedConnection = std::unique_ptr<Connection, ConnectionCloser>;
 
 OpenedConnection OpenUdp(const QString& host, int port = 10023)
 {
-    return OpenedConnection(OpenConnection(host, port, ConnectionMode::Udp));
+    return OpenedConnection(OpenConnection(host, port));
 }
 
 Bytes Encode(std::string_view address, float value)
@@ -69,7 +69,6 @@ TEST(NetworkLink, OpensUnboundUnconnectedNonBlockingSocket)
 {
     const OpenedConnection link = OpenUdp(QStringLiteral("127.0.0.2"));
     ASSERT_NE(link, nullptr);
-    EXPECT_EQ(link->mode, ConnectionMode::Udp);
     EXPECT_EQ(link->address, htonl(0x7F000002u));
     EXPECT_EQ(link->port, 10023);
     sockaddr_in local{};

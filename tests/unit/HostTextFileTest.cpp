@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <ostream>
@@ -176,6 +177,15 @@ TEST_F(TextFileTest, OpenFailsWhileAnotherDescriptorHoldsALock)
     ::close(other);
     EXPECT_TRUE(OpenFileForReading(file, Path(u"a.txt"_s))) << file.error.toStdString();
     EXPECT_EQ(ReadLine(file), u"A"_s);
+}
+
+// Only a lock held elsewhere refuses a file; a file system that cannot lock opens it unlocked.
+TEST(TextFileLock, OnlyAHeldLockRefuses)
+{
+    EXPECT_TRUE(LockRefusesFile(EWOULDBLOCK));
+    for (const int error : {EBADF, ENOLCK, EOPNOTSUPP, EINVAL}) {
+        EXPECT_FALSE(LockRefusesFile(error)) << error;
+    }
 }
 
 TEST_F(TextFileTest, OpenFileIsNotShared)
