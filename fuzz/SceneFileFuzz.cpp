@@ -1,8 +1,8 @@
 // libFuzzer target: any scene file applied to stand-in controls: only the 79 targets change, each within its range.
-// fuzz-sources: src/scene/SceneLines.cpp src/host/TextFile.cpp src/host/Text.cpp
+// fuzz-sources: src/scene/SceneFormat.cpp src/host/TextFile.cpp src/host/Text.cpp
 // fuzz-packages: Qt6Core
 #include "FuzzInputFile.h"
-#include "scene/SceneFile.h"
+#include "scene/SceneFormat.h"
 
 #include <algorithm>
 #include <cstdlib>

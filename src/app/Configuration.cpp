@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "host/Network.h"
 #include "host/TextFile.h"
+#include "osc/ControlMap.h"
 
 bool LoadConfiguration(Program& program)
 {
@@ -17,9 +18,12 @@ bool LoadConfiguration(Program& program)
     CloseFile(file);
 
     // The hidden address field turns the packed value into the dotted text.
-    window.CreateAddressField(kAddressField, 5000, 5000, 94, 22);
-    window.SetControlState(kAddressField, address);
-    program.shell.mixerAddress = window.GetControlText(kAddressField);
+    const Control& hidden = FirstWith(ControlRole::MixerAddress);
+    const auto [x, y, width, height] = hidden.rect;
+    const int field = hidden.number;
+    window.CreateAddressField(field, x, y, width, height);
+    window.SetControlState(field, address);
+    program.shell.mixerAddress = window.GetControlText(field);
     window.SetStatusText(QStringLiteral("IP: ") + program.shell.mixerAddress +
                          QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC "
                                         "and old PCs"));

@@ -7,7 +7,6 @@ struct Program;
 struct TextFile;
 
 inline constexpr int kMixerPort = 10023;
-inline constexpr int kAddressField = 888;
 
 // Reads the four octet lines of config.ini in the current directory, shows the address in the
 // status bar and opens a new mixer link in place of the old one. When the file cannot be

@@ -1,39 +1,24 @@
-// Control events by number, the Return key, Edit Config.ini and Updates.
+// Control events by the control's role, the Return key, Edit Config.ini and Updates.
 #include "app/Dispatch.h"
 
 #include "app/Configuration.h"
 #include "app/Program.h"
 #include "host/Process.h"
 #include "host/Text.h"
+#include "osc/ControlMap.h"
 #include "scene/LoadScene.h"
 #include "scene/ResetAll.h"
 #include "scene/SaveScene.h"
 
 namespace {
 
-constexpr int kLoadSceneButton = 80;
-constexpr int kSaveSceneButton = 81;
-constexpr int kResetButton = 82;
-constexpr int kUpdatesButton = 83;
-constexpr int kEditConfigButton = 150;
-
 const QString kUpdatesPage = QStringLiteral("https://github.com/quillon-mixer/quillon/releases");
-
-bool IsStripValueField(int control)
-{
-    return control >= 117 && control <= 149;
-}
-
-bool IsPreampField(int control)
-{
-    return control >= 156 && control <= 186 && control % 2 == 0;
-}
 
 void ArmReturnKey(Program& program)
 {
-    if (program.shell.returnKeyArmed == 0) {
-        program.window.AddKeyShortcut(kReturnKey, kReturnShortcut);
-        program.shell.returnKeyArmed = 1;
+    if (!program.shell.returnKeyArmed) {
+        program.window.ArmReturnKey();
+        program.shell.returnKeyArmed = true;
     }
 }
 
@@ -53,51 +38,60 @@ void Updates(Program& program)
 
 } // namespace
 
-void DispatchControlEvent(Program& program)
+void DispatchControlEvent(Program& program, int control)
 {
-    const int control = program.shell.currentControl;
-    switch (control) {
-    case kEditConfigButton:
+    const Control* found = FindControl(control);
+    if (found == nullptr) {
+        return;
+    }
+    switch (found->role) {
+    case ControlRole::EditConfig:
         EditConfig(program);
-        return;
-    case kUpdatesButton:
+        break;
+    case ControlRole::Updates:
         Updates(program);
-        return;
-    case kResetButton:
+        break;
+    case ControlRole::Reset:
         DrainPendingEvents(program.window);
         if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
-            program.shell.quit = 1;
+            program.shell.quit = true;
         }
-        return;
-    case kSaveSceneButton:
-        SaveScene(program.mixer);
-        return;
-    case kLoadSceneButton:
-        LoadScene(program.mixer);
-        return;
-    default:
         break;
-    }
-    if (IsStripValueField(control) || IsPreampField(control)) {
+    case ControlRole::SaveScene:
+        SaveScene(program.mixer);
+        break;
+    case ControlRole::LoadScene:
+        LoadScene(program.mixer);
+        break;
+    case ControlRole::FaderLevel:
+    case ControlRole::PreampGain:
         ArmReturnKey(program);
-    } else if ((control >= 67 && control <= 79) || (control >= 188 && control <= 204)) {
+        break;
+    case ControlRole::Mute:
+    case ControlRole::Link:
+    case ControlRole::FaderBank:
         RunHandler(program.mixer, control);
+        break;
+    default:
+        break; // trackbars ran their handler as they moved; captions and the address field do nothing
     }
 }
 
 void ReturnKeyPath(Program& program)
 {
-    if (program.shell.returnKeyArmed != 1) {
+    if (!program.shell.returnKeyArmed) {
         return;
     }
     HostWindow& window = program.window;
-    const int focused = window.FocusedControl();
-    if (IsStripValueField(focused)) {
+    const Control* focused = FindControl(window.FocusedControl());
+    if (focused == nullptr) {
+        return;
+    }
+    if (focused->role == ControlRole::FaderLevel) {
         // The trackbar clamps to 0..100; its handler then sends it and rewrites the field.
-        program.shell.typedValue = ParseInteger(window.GetControlText(focused));
-        window.SetControlState(focused - 33, program.shell.typedValue);
-        FaderHandler(program.mixer, focused - 33);
-    } else if (IsPreampField(focused)) {
-        PreampGainHandler(program.mixer, focused);
+        window.SetControlState(focused->trackbar, ParseInteger(window.GetControlText(focused->number)));
+        FaderHandler(program.mixer, focused->trackbar);
+    } else if (focused->role == ControlRole::PreampGain) {
+        PreampGainHandler(program.mixer, focused->number);
     }
 }

@@ -3,10 +3,8 @@
 
 struct Program;
 
-inline constexpr int kReturnShortcut = 15;
-
-// Acts on the current control number.
-void DispatchControlEvent(Program& program);
+// Acts on an event of control `control`.
+void DispatchControlEvent(Program& program, int control);
 
 // Applies the value typed into the focused value field.
 void ReturnKeyPath(Program& program);

@@ -1,4 +1,4 @@
-// The window's controls: numbers, kinds, places, captions, and the order they are made in.
+// The window's controls: made from the control map, in its order.
 #pragma once
 
 class HostWindow;
@@ -7,7 +7,7 @@ struct Mixer;
 inline constexpr int kWindowWidth = 640;
 inline constexpr int kWindowHeight = 600;
 
-// Creates every control in creation order, which is also the Tab order.
+// Creates every control in the map's order, which is also the Tab order.
 void CreateControls(HostWindow& window);
 
 // Attaches each of the 33 trackbars to its fader handler.

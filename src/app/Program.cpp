@@ -14,11 +14,11 @@ QString WindowTitle()
 
 bool StartProgram(Program& program)
 {
-    FillAddressTable(program.mixer.slots);
+    FillAddressTable(program.mixer.addresses);
     program.window.OpenMainWindow(kWindowWidth, kWindowHeight, WindowTitle());
     program.window.CreateStatusBar();
     if (!LoadConfiguration(program)) {
-        program.shell.quit = 1;
+        program.shell.quit = true;
         return false;
     }
     program.window.HoldRedraw(true);
@@ -30,24 +30,26 @@ bool StartProgram(Program& program)
     return true;
 }
 
-void HandleEvent(Program& program, int kind)
+void HandleEvent(Program& program, EventKind kind)
 {
-    HostWindow& window = program.window;
-    if (kind == kShortcutEvent) {
-        if (window.EventShortcut() == kReturnShortcut) {
-            ReturnKeyPath(program);
-        }
-    } else if (kind == kCloseEvent) {
-        program.shell.quit = 1;
-    } else if (kind == kControlEvent) {
-        program.shell.currentControl = window.EventControl();
-        DispatchControlEvent(program);
+    switch (kind) {
+    case EventKind::Shortcut:
+        ReturnKeyPath(program);
+        break;
+    case EventKind::Close:
+        program.shell.quit = true;
+        break;
+    case EventKind::Control:
+        DispatchControlEvent(program, program.window.EventControl());
+        break;
+    default:
+        break;
     }
 }
 
 void RunMainLoop(Program& program)
 {
-    while (program.shell.quit != 1) {
+    while (!program.shell.quit) {
         HandleEvent(program, program.window.WaitEvent());
     }
 }

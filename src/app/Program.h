@@ -5,7 +5,6 @@
 #include "osc/Handlers.h"
 
 #include <QString>
-#include <cstdint>
 
 // Shell state, alive from start-up to exit.
 struct Shell {
@@ -30,7 +29,7 @@ QString WindowTitle();
 bool StartProgram(Program& program);
 
 // One pass of the main loop for an event kind returned by WaitEvent.
-void HandleEvent(Program& program, int kind);
+void HandleEvent(Program& program, EventKind kind);
 
 // Waits for events and handles them until the quit flag is set.
 void RunMainLoop(Program& program);

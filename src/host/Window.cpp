@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -31,12 +32,12 @@ constexpr int kCaptionStretch = 85;
 
 enum class ControlKind { TextField, Trackbar, PushButton, CheckBox, AddressField };
 
-// Which notification raised an event. Identical events differ in none of kind, object and subtype.
+// Which notification raised an event. Identical events differ in none of kind, control and subtype.
 enum Subtype { kClicked = 1, kFocusIn, kFocusOut, kTextEdited, kPositionChanged, kDragEnded, kShortcut };
 
 struct Event {
-    int kind = 0;
-    int object = 0; // control number, or shortcut number for a shortcut event
+    EventKind kind = EventKind::None;
+    int control = 0; // the reporting control; 0 for other kinds
     int subtype = 0;
     bool operator==(const Event&) const = default;
 };
@@ -67,25 +68,6 @@ QStringList NameFilters(const QString& patterns)
         filters << QStringLiteral("%1 (%2)").arg(description, globs.join(QLatin1Char(' ')));
     }
     return filters;
-}
-
-// A default file with a folder opens there; a name with a wildcard or a character no file
-// name may hold leaves the name box empty.
-void ApplyDefaultFile(QFileDialog& dialog, const QString& defaultFile)
-{
-    QString name = defaultFile;
-    const qsizetype separator =
-        std::max(defaultFile.lastIndexOf(QLatin1Char('\\')), defaultFile.lastIndexOf(QLatin1Char('/')));
-    if (separator >= 0) {
-        dialog.setDirectory(defaultFile.left(separator + 1));
-        name = defaultFile.mid(separator + 1);
-    }
-    const bool usable = !name.isEmpty() && std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c.unicode() < 0x20 || QStringLiteral("\"*/:<>?\\|").contains(c);
-    });
-    if (usable) {
-        dialog.selectFile(name);
-    }
 }
 
 } // namespace
@@ -147,24 +129,23 @@ struct HostWindow::Impl {
     QLabel* statusField = nullptr;
     FocusWatcher focusWatcher;
     std::map<int, ControlEntry> controls;
-    std::map<int, std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
-    int returnShortcutNumber = 0;
+    std::vector<std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
     std::deque<Event> queue;
     Event last;
     int settingControl = 0; // > 0 while the program changes a control: its events are dropped
 
     // Queues an event unless it repeats the tail, then runs the control's bound handler.
-    void Post(int kind, int object, int subtype)
+    void Post(EventKind kind, int control, int subtype)
     {
         if (settingControl > 0) {
             return;
         }
-        const Event event{kind, object, subtype};
+        const Event event{kind, control, subtype};
         if (queue.empty() || !(queue.back() == event)) {
             queue.push_back(event);
         }
-        if (kind == kControlEvent) {
-            const auto found = controls.find(object);
+        if (kind == EventKind::Control) {
+            const auto found = controls.find(control);
             if (found != controls.end() && found->second.handler) {
                 const std::function<void()> handler = found->second.handler; // may rebind itself
                 handler();
@@ -205,7 +186,7 @@ struct HostWindow::Impl {
         controls.emplace(number, ControlEntry{kind, widget, {}});
     }
 
-    int Take()
+    EventKind Take()
     {
         last = queue.front();
         queue.pop_front();
@@ -218,7 +199,7 @@ HostWindow::HostWindow() : impl_(std::make_unique<Impl>())
     impl_->focusWatcher.onFocus = [this](QObject* watched, int subtype) {
         const int number = impl_->NumberOf(watched);
         if (number >= 0 && impl_->Find(number)->kind == ControlKind::TextField) {
-            impl_->Post(kControlEvent, number, subtype);
+            impl_->Post(EventKind::Control, number, subtype);
         }
     };
 }
@@ -234,7 +215,7 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
 {
     auto& window = impl_->window;
     window = std::make_unique<MainWidget>();
-    window->onClose = [this] { impl_->Post(kCloseEvent, 0, 0); };
+    window->onClose = [this] { impl_->Post(EventKind::Close, 0, 0); };
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     window->setWindowTitle(title);
@@ -289,14 +270,14 @@ QString HostWindow::StatusText() const
     return impl_->statusField ? impl_->statusField->text() : QString();
 }
 
-void HostWindow::CreateTextField(int number, int x, int y, int width, int height, const QString& text, int options)
+void HostWindow::CreateTextField(int number, int x, int y, int width, int height, const QString& text,
+                                 TextFieldStyle style)
 {
     auto* field = new QLineEdit(text, impl_->window.get());
-    if (options & kDigitsOnly) {
+    if (style == TextFieldStyle::DigitsOnly) {
         // Guards typing only; the program may still set any text.
         field->setValidator(&impl_->digitsOnly);
-    }
-    if (options & kNoBorder) {
+    } else {
         // Used as a caption: narrower glyphs, so "P01" fits its 20 pixels.
         field->setFrame(false);
         QFont font = field->font();
@@ -306,23 +287,21 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
     }
     field->installEventFilter(&impl_->focusWatcher);
     QObject::connect(field, &QLineEdit::textEdited, field,
-                     [this, number] { impl_->Post(kControlEvent, number, kTextEdited); });
+                     [this, number] { impl_->Post(EventKind::Control, number, kTextEdited); });
     impl_->Add(number, ControlKind::TextField, field, x, y, width, height);
 }
 
-void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum, int flags)
+void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum)
 {
-    auto* slider = new QSlider((flags & kTrackbarVertical) ? Qt::Vertical : Qt::Horizontal, impl_->window.get());
+    auto* slider = new QSlider(Qt::Vertical, impl_->window.get());
     slider->setRange(std::max(minimum, 0), std::max(maximum, 0));
-    if (flags & kTrackbarTicks) {
-        slider->setTickPosition(QSlider::TicksRight);
-        slider->setTickInterval(1);
-    }
+    slider->setTickPosition(QSlider::TicksRight);
+    slider->setTickInterval(1);
     // Every position the user gives it is a report; the end of a drag is one more.
     QObject::connect(slider, &QSlider::valueChanged, slider,
-                     [this, number] { impl_->Post(kControlEvent, number, kPositionChanged); });
+                     [this, number] { impl_->Post(EventKind::Control, number, kPositionChanged); });
     QObject::connect(slider, &QSlider::sliderReleased, slider,
-                     [this, number] { impl_->Post(kControlEvent, number, kDragEnded); });
+                     [this, number] { impl_->Post(EventKind::Control, number, kDragEnded); });
     impl_->Add(number, ControlKind::Trackbar, slider, x, y, width, height);
 }
 
@@ -331,7 +310,7 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
     auto* button = new QPushButton(caption, impl_->window.get());
     button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, button,
-                     [this, number] { impl_->Post(kControlEvent, number, kClicked); });
+                     [this, number] { impl_->Post(EventKind::Control, number, kClicked); });
     impl_->Add(number, ControlKind::PushButton, button, x, y, width, height);
 }
 
@@ -339,7 +318,8 @@ void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height,
 {
     auto* box = new QCheckBox(caption, impl_->window.get());
     box->setStyle(&impl_->checkBoxStyle);
-    QObject::connect(box, &QCheckBox::clicked, box, [this, number] { impl_->Post(kControlEvent, number, kClicked); });
+    QObject::connect(box, &QCheckBox::clicked, box,
+                     [this, number] { impl_->Post(EventKind::Control, number, kClicked); });
     impl_->Add(number, ControlKind::CheckBox, box, x, y, width, height);
 }
 
@@ -459,30 +439,25 @@ int HostWindow::FocusedControl() const
     return -1;
 }
 
-int HostWindow::WaitEvent()
+EventKind HostWindow::WaitEvent()
 {
     if (impl_->queue.empty()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return impl_->queue.empty() ? kWindowSystemEvent : impl_->Take();
+    return impl_->queue.empty() ? EventKind::WindowSystem : impl_->Take();
 }
 
-int HostWindow::PollEvent()
+EventKind HostWindow::PollEvent()
 {
     if (impl_->queue.empty()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
-    return impl_->queue.empty() ? 0 : impl_->Take();
+    return impl_->queue.empty() ? EventKind::None : impl_->Take();
 }
 
 int HostWindow::EventControl() const
 {
-    return impl_->last.object;
-}
-
-int HostWindow::EventShortcut() const
-{
-    return impl_->last.object;
+    return impl_->last.control;
 }
 
 void HostWindow::BindControlHandler(int number, std::function<void()> handler)
@@ -509,22 +484,18 @@ void HostWindow::BindToolTip(int watched, int shownOn, std::function<QString()> 
     update();
 }
 
-void HostWindow::AddKeyShortcut(int key, int shortcut)
+void HostWindow::ArmReturnKey()
 {
-    if (key != kReturnKey || !impl_->window) {
-        return;
-    }
-    impl_->returnShortcutNumber = shortcut;
-    if (!impl_->returnShortcuts.empty()) {
+    if (!impl_->window || !impl_->returnShortcuts.empty()) {
         return;
     }
     for (const Qt::Key qtKey : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto qtShortcut = std::make_unique<QShortcut>(QKeySequence(qtKey), impl_->window.get());
-        qtShortcut->setContext(Qt::WindowShortcut);
-        qtShortcut->setAutoRepeat(true);
-        QObject::connect(qtShortcut.get(), &QShortcut::activated, impl_->window.get(),
-                         [this] { impl_->Post(kShortcutEvent, impl_->returnShortcutNumber, kShortcut); });
-        impl_->returnShortcuts.emplace(qtKey, std::move(qtShortcut));
+        auto shortcut = std::make_unique<QShortcut>(QKeySequence(qtKey), impl_->window.get());
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        QObject::connect(shortcut.get(), &QShortcut::activated, impl_->window.get(),
+                         [this] { impl_->Post(EventKind::Shortcut, 0, kShortcut); });
+        impl_->returnShortcuts.push_back(std::move(shortcut));
     }
 }
 
@@ -536,8 +507,7 @@ void HostWindow::ShowMessage(const QString& title, const QString& text)
 
 namespace {
 
-QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString& title, const QString& defaultFile,
-                    const QString& patterns, int index)
+QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString& title, const QString& patterns)
 {
     QFileDialog dialog(owner, title);
     dialog.setAcceptMode(mode);
@@ -545,10 +515,9 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString&
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     const QStringList filters = NameFilters(patterns);
     dialog.setNameFilters(filters);
-    if (index >= 0 && index < filters.size()) {
-        dialog.selectNameFilter(filters[index]);
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.constFirst());
     }
-    ApplyDefaultFile(dialog, defaultFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -557,16 +526,14 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString&
 
 } // namespace
 
-QString HostWindow::AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns,
-                                    int index)
+QString HostWindow::AskOpenFileName(const QString& title, const QString& patterns)
 {
-    return AskFileName(impl_->window.get(), QFileDialog::AcceptOpen, title, defaultFile, patterns, index);
+    return AskFileName(impl_->window.get(), QFileDialog::AcceptOpen, title, patterns);
 }
 
-QString HostWindow::AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns,
-                                    int index)
+QString HostWindow::AskSaveFileName(const QString& title, const QString& patterns)
 {
-    return AskFileName(impl_->window.get(), QFileDialog::AcceptSave, title, defaultFile, patterns, index);
+    return AskFileName(impl_->window.get(), QFileDialog::AcceptSave, title, patterns);
 }
 
 QWidget* HostWindow::MainWindow() const

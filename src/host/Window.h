@@ -22,22 +22,19 @@ private:
     std::unique_ptr<QApplication> application_;
 };
 
-// Event kinds the logic compares with. Any other non-zero value is a window-system event.
-inline constexpr int kControlEvent = 13100;
-inline constexpr int kShortcutEvent = 13101;
-inline constexpr int kCloseEvent = 13116;
-inline constexpr int kWindowSystemEvent = 1;
+// What WaitEvent and PollEvent return.
+enum class EventKind {
+    None,         // PollEvent: nothing pending
+    WindowSystem, // WaitEvent: the window system woke the loop for something of its own
+    Control,      // a control reported; EventControl() says which
+    Shortcut,     // the Return key, once armed
+    Close,        // the user asked to close the window
+};
 
-// CreateTextField options.
-inline constexpr int kDigitsOnly = 0x2000; // the user can type only 0 to 9
-inline constexpr int kNoBorder = 0x20000;  // no sunken border; still editable
-
-// CreateTrackbar flags.
-inline constexpr int kTrackbarTicks = 1;
-inline constexpr int kTrackbarVertical = 2;
-
-// AddKeyShortcut key code of Return (keypad Enter counts as Return).
-inline constexpr int kReturnKey = 13;
+enum class TextFieldStyle {
+    DigitsOnly, // sunken border; the user can type only 0 to 9
+    Caption,    // no border, narrower glyphs; still editable
+};
 
 class HostWindow {
 public:
@@ -57,8 +54,9 @@ public:
     QString StatusText() const;
 
     // Creating under a number already in use replaces the old control.
-    void CreateTextField(int number, int x, int y, int width, int height, const QString& text, int options);
-    void CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum, int flags);
+    void CreateTextField(int number, int x, int y, int width, int height, const QString& text, TextFieldStyle style);
+    // Vertical, `minimum` at the bottom, with a tick at every step.
+    void CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum);
     void CreatePushButton(int number, int x, int y, int width, int height, const QString& caption);
     void CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption);
     void CreateAddressField(int number, int x, int y, int width, int height);
@@ -75,25 +73,24 @@ public:
 
     // WaitEvent blocks until the window system delivers something; PollEvent returns 0 when
     // nothing is pending. Both return queued events first, oldest first.
-    int WaitEvent();
-    int PollEvent();
+    EventKind WaitEvent();
+    EventKind PollEvent();
     int EventControl() const;
-    int EventShortcut() const;
     // The handler runs the moment the control reports, before the event is returned.
     void BindControlHandler(int number, std::function<void()> handler);
     // Whenever control `watched` changes, by the user or the program, the tooltip of control
     // `shownOn` becomes what `source` says. Tooltips raise no events.
     void BindToolTip(int watched, int shownOn, std::function<QString()> source);
-    // Only Return (13, no modifiers) is supported; adding a key again replaces its number.
-    void AddKeyShortcut(int key, int shortcut);
+    // From now on Return (and keypad Enter) anywhere in the window is a Shortcut event.
+    void ArmReturnKey();
 
     // Modal; one OK button, no icon.
     void ShowMessage(const QString& title, const QString& text);
     // Modal file dialogs. `patterns` alternates descriptions and patterns separated by "|";
-    // `index` preselects a pair. The path comes back as typed or picked, no extension added,
-    // no overwrite question, the file need not exist; empty text on cancel.
-    QString AskOpenFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index);
-    QString AskSaveFileName(const QString& title, const QString& defaultFile, const QString& patterns, int index);
+    // the first pair is preselected. The path comes back as typed or picked, no extension
+    // added, no overwrite question, the file need not exist; empty text on cancel.
+    QString AskOpenFileName(const QString& title, const QString& patterns);
+    QString AskSaveFileName(const QString& title, const QString& patterns);
 
     // The real widgets, for tests and screenshots.
     QWidget* MainWindow() const;
@@ -107,6 +104,6 @@ private:
 // Fetches and drops every pending event; bound handlers still run for what arrives.
 inline void DrainPendingEvents(HostWindow& window)
 {
-    while (window.PollEvent() != 0) {
+    while (window.PollEvent() != EventKind::None) {
     }
 }

@@ -15,9 +15,8 @@ std::string Numbered(const char* pattern, int number)
 
 } // namespace
 
-void FillAddressTable(SlotState& slots)
+void FillAddressTable(AddressTable& table)
 {
-    auto& table = slots.addressTable;
     int slot = 0;
     for (int channel = 1; channel <= 16; ++channel) {
         table[slot++] = Numbered("/ch/%02d/mix/fader", channel);

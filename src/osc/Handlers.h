@@ -6,35 +6,25 @@
 class HostWindow;
 struct Connection;
 
-// What every handler needs: the window to read and set controls, the slots, and the link.
+// What every handler needs: the window to read and set controls, the addresses, and the link.
 struct Mixer {
     HostWindow& window;
-    SlotState slots;
+    AddressTable addresses;
     Connection* link = nullptr; // MixerLink; null when it could not be opened
 };
-
-enum class HandlerFamily { Fader, PreampGain, Mute, Link, FaderBank };
-
-struct HandlerBinding {
-    int control;
-    HandlerFamily family;
-    int slot; // the first slot it sends to
-};
-
-inline constexpr int kHandlerCount = 79;
-
-// Every handler-driven control with its family and slot, in control-number order.
-const std::array<HandlerBinding, kHandlerCount>& HandlerBindings();
 
 // Sends one message: builds it in a fresh block, sends it over the link, pauses 50 ms, releases.
 void SendAndSettle(Mixer& mixer, int slot, float value);
 
-// Runs the handler of `control`; false (and nothing done) when the control has none.
+// Runs the handler of `control`'s role; false (and nothing done) when the control has none.
 bool RunHandler(Mixer& mixer, int control);
 
-// The families, for the controls of HandlerBindings().
+// The five families; each takes a control of its role.
 void FaderHandler(Mixer& mixer, int trackbar);
-void PreampGainHandler(Mixer& mixer, int valueField);
+void PreampGainHandler(Mixer& mixer, int field);
 void MuteHandler(Mixer& mixer, int checkBox);
 void LinkHandler(Mixer& mixer, int checkBox);
 void FaderBankHandler(Mixer& mixer, int checkBox);
+
+// Enables or disables what follows a link: the even channel's fader, level field and label.
+void EnableFollower(HostWindow& window, int linkBox, bool enable);

@@ -3,35 +3,54 @@
 
 #include "host/TextFile.h"
 #include "host/Window.h"
+#include "osc/ControlMap.h"
 #include "osc/Handlers.h"
-#include "scene/SceneFile.h"
+#include "scene/SceneFormat.h"
 
 namespace {
 
-constexpr int kMainMute = 204;
-
-// A "0" line sends nothing, but the window must still agree with the control, or the next
-// save would write a stale value field or leave a pair's controls disabled.
-void FollowZeroLine(HostWindow& window, const SceneLine& line)
+void ApplySceneLine(Mixer& mixer, const SceneLine& line, const SceneLineEffect& effect)
 {
-    if (line.target >= 84 && line.target <= 116) {
-        window.SetControlText(line.target + 33, QStringLiteral("0"));
-    } else if (line.target >= 72 && line.target <= 79) {
-        const int evenTrackbar = 85 + 2 * (line.target - 72);
-        for (const int control : {evenTrackbar + 33, evenTrackbar - 83, evenTrackbar}) {
-            window.DisableControl(control, false);
-        }
+    HostWindow& window = mixer.window;
+    if (effect.setsText) {
+        window.SetControlText(line.target, effect.text);
+    } else {
+        window.SetControlState(line.target, effect.state);
+    }
+    if (effect.runsHandler) {
+        RunHandler(mixer, line.target);
+        return;
+    }
+    // Nothing is sent, but the window must still agree with the control, or the next save would
+    // write a stale value field or leave a pair's controls disabled.
+    if (effect.zeroLevelField != 0) {
+        window.SetControlText(effect.zeroLevelField, QStringLiteral("0"));
+    }
+    if (effect.freedLink != 0) {
+        EnableFollower(window, effect.freedLink, true);
     }
 }
 
 } // namespace
 
+void SwitchAllChannelsOn(Mixer& mixer)
+{
+    // The main bus first, then the channels in order.
+    mixer.window.SetControlState(kMainMute, 0);
+    MuteHandler(mixer, kMainMute);
+    for (const Control& box : ControlsWith(ControlRole::Mute)) {
+        if (box.number != kMainMute) {
+            mixer.window.SetControlState(box.number, 0);
+            MuteHandler(mixer, box.number);
+        }
+    }
+}
+
 void LoadScene(Mixer& mixer)
 {
     HostWindow& window = mixer.window;
     DrainPendingEvents(window);
-    const QString path = window.AskOpenFileName(QStringLiteral("Please choose file name to Load"), QString(),
-                                                kScenePatterns, kScenePatternIndex);
+    const QString path = window.AskOpenFileName(QStringLiteral("Please choose file name to Load"), kScenePatterns);
     if (!path.isEmpty()) {
         TextFile file;
         if (!OpenFileForReading(file, path)) {
@@ -44,26 +63,13 @@ void LoadScene(Mixer& mixer)
         DrainPendingEvents(window);
         SendAndSettle(mixer, kInitAllSlot, 1.0f);
         DrainPendingEvents(window);
-
         // Every channel on first, so a "0" mute line needs no message of its own.
-        window.SetControlState(kMainMute, 0);
-        MuteHandler(mixer, kMainMute);
-        for (int box = 188; box <= 203; ++box) {
-            window.SetControlState(box, 0);
-            MuteHandler(mixer, box);
-        }
+        SwitchAllChannelsOn(mixer);
 
-        const auto& lines = SceneLines();
-        for (int n = 1; n <= kSceneLineCount; ++n) {
-            const SceneLine& line = lines[n - 1];
-            const SceneLineEffect effect = InterpretSceneLine(line, ReadLine(file));
-            ApplySceneLine(window, line, effect);
-            if (effect.runsHandler) {
-                RunHandler(mixer, line.target);
-            } else {
-                FollowZeroLine(window, line);
-            }
-            if (n == 16 || n == 25 || n == 33 || n == 49) {
+        int number = 0;
+        for (const SceneLine& line : SceneLines()) {
+            ApplySceneLine(mixer, line, InterpretSceneLine(line, ReadLine(file)));
+            if (LoadDrainsAfter(++number)) {
                 DrainPendingEvents(window);
             }
         }

@@ -4,3 +4,6 @@
 struct Mixer;
 
 void LoadScene(Mixer& mixer);
+
+// Clears every "M" box and sends each channel's on switch, the main bus first. Reset does the same.
+void SwitchAllChannelsOn(Mixer& mixer);

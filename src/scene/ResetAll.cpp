@@ -2,20 +2,10 @@
 #include "scene/ResetAll.h"
 
 #include "host/Window.h"
+#include "osc/ControlMap.h"
 #include "osc/Handlers.h"
-
-namespace {
-
-void ZeroFaders(Mixer& mixer, int first, int last)
-{
-    for (int trackbar = first; trackbar <= last; ++trackbar) {
-        mixer.window.SetControlState(trackbar, 0);
-        FaderHandler(mixer, trackbar);
-    }
-    DrainPendingEvents(mixer.window);
-}
-
-} // namespace
+#include "scene/LoadScene.h"
+#include "scene/SceneFormat.h"
 
 bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
 {
@@ -28,32 +18,38 @@ bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
     SendAndSettle(mixer, kInitAllSlot, 1.0f);
     DrainPendingEvents(window);
 
-    ZeroFaders(mixer, 84, 99);   // channels 01 to 16
-    ZeroFaders(mixer, 100, 108); // LR, then DCA 1 to 8
-    ZeroFaders(mixer, 109, 116); // buses 1 to 8
+    // The faders in file order, pausing for input where Load does.
+    int number = 0;
+    for (const SceneLine& line : SceneLines()) {
+        ++number;
+        if (HasRole(line.target, ControlRole::Fader)) {
+            window.SetControlState(line.target, 0);
+            FaderHandler(mixer, line.target);
+            if (LoadDrainsAfter(number)) {
+                DrainPendingEvents(window);
+            }
+        }
+    }
 
     // The console's banks and links were initialised above; the boxes only follow, silently.
-    for (int box = 67; box <= 79; ++box) {
-        window.SetControlState(box, 0);
-    }
-    DrainPendingEvents(window);
-
-    for (const int box : {204, 188, 189, 190, 191, 192, 193, 194, 195, 196, 197, 198, 199, 200, 201, 202, 203}) {
-        window.SetControlState(box, 0);
-        MuteHandler(mixer, box);
-    }
-    DrainPendingEvents(window);
-
-    for (int channel = 0; channel < 16; ++channel) {
-        for (const int control : {117 + channel, 1 + channel, 84 + channel}) {
-            window.DisableControl(control, false);
+    for (const ControlRole role : {ControlRole::FaderBank, ControlRole::Link}) {
+        for (const Control& box : ControlsWith(role)) {
+            window.SetControlState(box.number, 0);
         }
     }
     DrainPendingEvents(window);
 
-    for (int field = 156; field <= 186; field += 2) {
-        window.SetControlText(field, QStringLiteral("0"));
-        PreampGainHandler(mixer, field);
+    SwitchAllChannelsOn(mixer);
+    DrainPendingEvents(window);
+
+    for (const Control& link : ControlsWith(ControlRole::Link)) {
+        EnableFollower(window, link.number, true);
+    }
+    DrainPendingEvents(window);
+
+    for (const Control& field : ControlsWith(ControlRole::PreampGain)) {
+        window.SetControlText(field.number, QStringLiteral("0"));
+        PreampGainHandler(mixer, field.number);
     }
     DrainPendingEvents(window);
 

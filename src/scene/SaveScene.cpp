@@ -4,14 +4,13 @@
 #include "host/TextFile.h"
 #include "host/Window.h"
 #include "osc/Handlers.h"
-#include "scene/SceneFile.h"
+#include "scene/SceneFormat.h"
 
 void SaveScene(Mixer& mixer)
 {
     HostWindow& window = mixer.window;
     DrainPendingEvents(window);
-    const QString path = window.AskSaveFileName(QStringLiteral("Please choose file name to save"), QString(),
-                                                kScenePatterns, kScenePatternIndex);
+    const QString path = window.AskSaveFileName(QStringLiteral("Please choose file name to save"), kScenePatterns);
     bool saved = true;
     QString reason;
     if (path.isEmpty()) {
@@ -19,10 +18,11 @@ void SaveScene(Mixer& mixer)
     } else {
         TextFile file;
         const bool created = CreateFileForWriting(file, path);
-        const auto& lines = SceneLines();
-        for (int n = 1; n <= kSceneLineCount; ++n) {
-            WriteLine(file, SceneLineText(window, lines[n - 1]));
-            if (n == 17 || n == 49) {
+        int number = 0;
+        for (const SceneLine& line : SceneLines()) {
+            WriteLine(file,
+                      SceneLineText(line, window.GetControlText(line.source), window.GetControlState(line.source)));
+            if (SaveDrainsAfter(++number)) {
                 DrainPendingEvents(window);
             }
         }

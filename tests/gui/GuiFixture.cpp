@@ -93,9 +93,9 @@ ProgramUnderTest::~ProgramUnderTest()
 
 void ProgramUnderTest::Pump()
 {
-    while (const int kind = program.window.PollEvent()) {
+    for (EventKind kind; (kind = program.window.PollEvent()) != EventKind::None;) {
         HandleEvent(program, kind);
-        if (program.shell.quit == 1) {
+        if (program.shell.quit) {
             return;
         }
     }

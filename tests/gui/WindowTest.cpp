@@ -154,7 +154,7 @@ private Q_SLOTS:
         p.Pump();
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), p.Control(84)->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(p.Control(84), &help);
-        QCOMPARE(window.PollEvent(), 0);
+        QVERIFY(window.PollEvent() == EventKind::None);
         QCOMPARE(p.Control(117)->property("text").toString(), QStringLiteral("0"));
     }
 
@@ -277,9 +277,9 @@ private Q_SLOTS:
         QCOMPARE(DecodeFloatMessages(p.console.TakeAll()),
                  (std::vector<FloatMessage>{{"/ch/01/mix/fader", 0.01f}, {"/ch/01/mix/fader", 0.02f}}));
         HostWindow& window = p.program.window;
-        QCOMPARE(window.PollEvent(), kControlEvent);
+        QVERIFY(window.PollEvent() == EventKind::Control);
         QCOMPARE(window.EventControl(), 84);
-        QCOMPARE(window.PollEvent(), 0);
+        QVERIFY(window.PollEvent() == EventKind::None);
     }
 
     void programChangesRaiseNothing()
@@ -291,7 +291,7 @@ private Q_SLOTS:
         window.SetControlState(188, 1);
         window.SetControlText(117, QStringLiteral("50"));
         window.SetControlText(156, QStringLiteral("12"));
-        QCOMPARE(window.PollEvent(), 0);
+        QVERIFY(window.PollEvent() == EventKind::None);
         QCOMPARE(p.console.TakeAll().size(), std::size_t{0});
         QCOMPARE(window.GetControlState(84), 50);
         window.SetControlState(84, 150);

@@ -7,11 +7,11 @@
 
 namespace {
 
-SlotState FilledSlots()
+AddressTable FilledSlots()
 {
-    SlotState slots;
-    FillAddressTable(slots);
-    return slots;
+    AddressTable table;
+    FillAddressTable(table);
+    return table;
 }
 
 struct SlotAddress {
@@ -28,7 +28,7 @@ class AddressTableSlot : public testing::TestWithParam<SlotAddress> {};
 
 TEST_P(AddressTableSlot, HoldsAddress)
 {
-    EXPECT_EQ(FilledSlots().addressTable[static_cast<std::size_t>(GetParam().slot)], GetParam().address);
+    EXPECT_EQ(FilledSlots()[static_cast<std::size_t>(GetParam().slot)], GetParam().address);
 }
 
 // First and last slot of every family, so an off-by-one between families shows.
@@ -49,10 +49,10 @@ INSTANTIATE_TEST_SUITE_P(FamilyBoundaries, AddressTableSlot,
 
 TEST(AddressTable, SlotsInUseAreUniqueShortAsciiAddresses)
 {
-    const SlotState slots = FilledSlots();
+    const AddressTable slots = FilledSlots();
     std::set<std::string> seen;
     for (int slot = 0; slot < kSlotsInUse; ++slot) {
-        const std::string& address = slots.addressTable[static_cast<std::size_t>(slot)];
+        const std::string& address = slots[static_cast<std::size_t>(slot)];
         SCOPED_TRACE("slot " + std::to_string(slot) + ": " + address);
         ASSERT_FALSE(address.empty());
         EXPECT_EQ(address.front(), '/');
@@ -65,27 +65,23 @@ TEST(AddressTable, SlotsInUseAreUniqueShortAsciiAddresses)
 
 TEST(AddressTable, UnusedSlotsStayEmptyAndNoMessageIsInFlight)
 {
-    const SlotState slots = FilledSlots();
+    const AddressTable slots = FilledSlots();
     for (int slot = kSlotsInUse; slot < kSlotCount; ++slot) {
-        EXPECT_TRUE(slots.addressTable[static_cast<std::size_t>(slot)].empty()) << "slot " << slot;
-    }
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        EXPECT_EQ(slots.messageBuffer[static_cast<std::size_t>(slot)], nullptr);
-        EXPECT_EQ(slots.messageLength[static_cast<std::size_t>(slot)], 0);
+        EXPECT_TRUE(slots[static_cast<std::size_t>(slot)].empty()) << "slot " << slot;
     }
 }
 
 // The console matches the plain ASCII hyphen-minus, not a look-alike dash.
 TEST(AddressTable, HyphensAreAsciiHyphenMinus)
 {
-    const SlotState slots = FilledSlots();
-    const std::string& bank = slots.addressTable[kChannelBankSlot];
+    const AddressTable slots = FilledSlots();
+    const std::string& bank = slots[kChannelBankSlot];
     EXPECT_EQ(std::vector<unsigned char>(bank.begin(), bank.begin() + 6),
               (std::vector<unsigned char>{0x2F, 0x2D, 0x73, 0x74, 0x61, 0x74}));
-    const std::string& link = slots.addressTable[42];
+    const std::string& link = slots[42];
     ASSERT_EQ(link.size(), 20u);
     EXPECT_EQ(static_cast<unsigned char>(link[17]), 0x2D);
-    EXPECT_EQ(static_cast<unsigned char>(slots.addressTable[kInitAllSlot][1]), 0x2D);
+    EXPECT_EQ(static_cast<unsigned char>(slots[kInitAllSlot][1]), 0x2D);
 }
 
 } // namespace

@@ -1,0 +1,76 @@
+// The scene file's line table from the control map, its line groups, and what a line read does.
+#include "scene/SceneFormat.h"
+
+#include "host/Text.h"
+#include "osc/ControlMap.h"
+
+#include <algorithm>
+
+namespace {
+
+// Faders (by their value fields), preamps, fader banks, links, then the "M" boxes; within each
+// role the map's order, which is that of the control numbers.
+constexpr std::array<SceneLine, kSceneLineCount> MakeSceneLines()
+{
+    std::array<SceneLine, kSceneLineCount> lines{};
+    std::size_t next = 0;
+    for (const Control& field : ControlsWith(ControlRole::FaderLevel)) {
+        lines[next++] = {field.number, field.trackbar, SceneLineForm::FieldText};
+    }
+    for (const Control& field : ControlsWith(ControlRole::PreampGain)) {
+        lines[next++] = {field.number, field.number, SceneLineForm::FieldText};
+    }
+    for (const ControlRole role : {ControlRole::FaderBank, ControlRole::Link, ControlRole::Mute}) {
+        for (const Control& box : ControlsWith(role)) {
+            lines[next++] = {box.number, box.number, SceneLineForm::CheckBoxState};
+        }
+    }
+    return lines;
+}
+
+constexpr std::array<SceneLine, kSceneLineCount> kSceneLines = MakeSceneLines();
+
+const LineGroupSpan* GroupEndingAt(int line)
+{
+    const auto found = std::find_if(kLineGroups.begin(), kLineGroups.end(),
+                                    [line](const LineGroupSpan& group) { return group.lastLine == line; });
+    return found == kLineGroups.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+const std::array<SceneLine, kSceneLineCount>& SceneLines()
+{
+    return kSceneLines;
+}
+
+bool LoadDrainsAfter(int line)
+{
+    const LineGroupSpan* group = GroupEndingAt(line);
+    return group != nullptr && group->loadDrains;
+}
+
+bool SaveDrainsAfter(int line)
+{
+    const LineGroupSpan* group = GroupEndingAt(line);
+    return group != nullptr && group->saveDrains;
+}
+
+QString SceneLineText(const SceneLine& line, const QString& fieldText, std::int64_t state)
+{
+    return line.form == SceneLineForm::FieldText ? fieldText : IntegerToText(state);
+}
+
+SceneLineEffect InterpretSceneLine(const SceneLine& line, const QString& text)
+{
+    const bool setsText = line.form == SceneLineForm::FieldText && line.target == line.source;
+    // The comparison is on the text: "00", "+0", " 0" and an empty line all run the handler.
+    const bool zeroLine = text == QLatin1String("0");
+    const Control& target = ControlAt(line.target);
+    return {setsText,
+            text,
+            setsText ? 0 : ParseInteger(text),
+            !zeroLine,
+            zeroLine && target.role == ControlRole::Fader ? target.valueField : 0,
+            zeroLine && target.role == ControlRole::Link ? target.number : 0};
+}

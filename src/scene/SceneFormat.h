@@ -1,0 +1,68 @@
+// The scene file: 79 lines, one per mixer-driving control, their meaning given by position; what
+// each line holds, where the commands let pending input go, and what a line read back does.
+// Pure: no window here, so it is tested on bytes and fuzzed without one.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+inline constexpr int kSceneLineCount = 79;
+
+// The dialogs of both scene commands offer these.
+inline const QString kScenePatterns = QStringLiteral("scene (*.scene)|*.scene;|All files (*.*)|*.*");
+
+enum class SceneLineForm {
+    FieldText,     // a value field's text, as shown
+    CheckBoxState, // "1" checked, "0" clear
+};
+
+struct SceneLine {
+    int source; // control whose text or state is written
+    int target; // control the line is read into: a fader's trackbar rather than its value field
+    SceneLineForm form;
+};
+
+// Lines 1 to 79 in file order (index 0 is line 1).
+const std::array<SceneLine, kSceneLineCount>& SceneLines();
+
+// The named runs of lines, in file order.
+enum class LineGroup { ChannelFaders, MainFader, DcaFaders, BusFaders, PreampGains, FaderBanks, Links, Mutes };
+
+struct LineGroupSpan {
+    LineGroup group;
+    int lastLine;    // 1-based
+    bool loadDrains; // Load and Reset let pending input go after the group
+    bool saveDrains; // Save does
+};
+
+inline constexpr std::array<LineGroupSpan, 8> kLineGroups{{
+    {LineGroup::ChannelFaders, 16, true, false},
+    {LineGroup::MainFader, 17, false, true},
+    {LineGroup::DcaFaders, 25, true, false},
+    {LineGroup::BusFaders, 33, true, false},
+    {LineGroup::PreampGains, 49, true, true},
+    {LineGroup::FaderBanks, 54, false, false},
+    {LineGroup::Links, 62, false, false},
+    {LineGroup::Mutes, 79, false, false},
+}};
+
+// Whether Load (and Reset, over the fader lines) drains pending input after line `line` (1-based).
+bool LoadDrainsAfter(int line);
+// Whether Save does.
+bool SaveDrainsAfter(int line);
+
+// The text a line holds, from its source control's text and state.
+QString SceneLineText(const SceneLine& line, const QString& fieldText, std::int64_t state);
+
+// What a line read from a file does to the window.
+struct SceneLineEffect {
+    bool setsText; // preamp fields take the text as it stands
+    QString text;
+    std::int64_t state; // otherwise ParseInteger of it: trackbars clamp, check boxes check when non-zero
+    bool runsHandler;   // every line but exactly "0" runs the target's handler
+    int zeroLevelField; // a "0" fader line sends nothing, but this value field must show "0"
+    int freedLink;      // a "0" link line: this link box's pair is enabled again
+};
+
+SceneLineEffect InterpretSceneLine(const SceneLine& line, const QString& text);
