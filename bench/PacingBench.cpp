@@ -7,6 +7,7 @@
 #include "BenchStats.h"
 #include "gui/GuiFixture.h"
 #include "host/Timing.h"
+#include "osc/ControlMap.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -33,8 +34,8 @@ namespace {
 constexpr int kFixtureOctet = 200;
 constexpr int kConsoleOctet = 201;
 
-constexpr int kLoadSceneButton = 80;
-constexpr int kResetButton = 82;
+constexpr int kLoadSceneButton = CommandControl(ControlRole::LoadScene);
+constexpr int kResetButton = CommandControl(ControlRole::Reset);
 constexpr double kPauseMilliseconds = 50.0;
 constexpr std::size_t kResetMessages = 69;
 // A scene file of 79 empty lines: no line is "0", so every line's handler sends.

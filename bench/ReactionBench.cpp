@@ -5,6 +5,7 @@
 #include "ArrivalRecorder.h"
 #include "BenchStats.h"
 #include "gui/GuiFixture.h"
+#include "osc/ControlMap.h"
 
 #include <QApplication>
 #include <QTest>
@@ -24,8 +25,8 @@ namespace {
 constexpr int kFixtureOctet = 202;
 constexpr int kConsoleOctet = 203;
 
-constexpr int kChannelOneFader = 84;
-constexpr int kChannelOneMute = 188;
+constexpr int kChannelOneFader = FirstWith(ControlRole::Fader).number;
+constexpr int kChannelOneMute = FirstWith(ControlRole::Mute).number;
 
 // Input-to-arrival times in ms of `events` inputs, each expected to send one datagram.
 std::vector<double> Time(ProgramUnderTest& p, ArrivalRecorder& wire, int events, const std::function<void(int)>& input)

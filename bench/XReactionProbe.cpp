@@ -7,6 +7,7 @@
 #include "BenchStats.h"
 #include "ProcessWatch.h"
 #include "XDisplay.h"
+#include "osc/ControlMap.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,10 +25,10 @@ constexpr std::uint32_t kUpKeysym = 0xFF52;
 constexpr std::uint32_t kDownKeysym = 0xFF54;
 constexpr int kLeftButton = 1;
 
-// On the groove of channel 01's fader (x 15, y 65, 20 x 200 in the client area; the groove runs
-// along its left side), above the thumb at 0: a click there gives the fader the keyboard focus
-// and pages it up once.
-constexpr RootPoint kOnChannelOneFader{15 + 8, 120};
+// On the groove of channel 01's fader (the groove runs along its left side), above the thumb at
+// 0: a click there gives the fader the keyboard focus and pages it up once.
+constexpr ControlRect kChannelOneFader = FirstWith(ControlRole::Fader).rect;
+constexpr RootPoint kOnChannelOneFader{kChannelOneFader.x + 8, kChannelOneFader.y + 55};
 
 // Each key waits out the 50 ms pause of the one before, so none is queued behind it.
 constexpr auto kKeySpacing = std::chrono::milliseconds(80);

@@ -29,6 +29,10 @@ namespace {
 
 constexpr int kFontPixels = 11;
 constexpr int kCaptionStretch = 85;
+// Room between a button's caption and its side edges; a caption needing more than the button
+// leaves it is drawn with narrower glyphs instead.
+constexpr int kButtonCaptionMargin = 7;
+constexpr int kNarrowestStretch = 70;
 
 enum class ControlKind { TextField, Trackbar, PushButton, CheckBox, AddressField };
 
@@ -309,6 +313,13 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
 {
     auto* button = new QPushButton(caption, impl_->window.get());
     button->setAutoDefault(false);
+    QFont font = button->font();
+    for (int stretch = QFont::Unstretched;
+         stretch > kNarrowestStretch && QFontMetrics(font).horizontalAdvance(caption) + 2 * kButtonCaptionMargin > width;
+         --stretch) {
+        font.setStretch(stretch - 1);
+    }
+    button->setFont(font);
     QObject::connect(button, &QPushButton::clicked, button,
                      [this, number] { impl_->Post(EventKind::Control, number, kClicked); });
     impl_->Add(number, ControlKind::PushButton, button, x, y, width, height);
