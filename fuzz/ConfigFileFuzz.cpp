@@ -1,6 +1,4 @@
 // libFuzzer target: any config.ini to the packed mixer address and its dotted text, which reads back as itself.
-// fuzz-sources: src/app/MixerAddress.cpp src/host/TextFile.cpp src/host/Text.cpp src/host/Network.cpp
-// fuzz-packages: Qt6Core
 #include "FuzzInputFile.h"
 #include "app/Configuration.h"
 #include "host/Network.h"

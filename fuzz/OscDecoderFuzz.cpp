@@ -1,5 +1,4 @@
 // libFuzzer target: any datagram through the strict decoder and the monitor's text and JSON lines.
-// fuzz-sources: src/monitor/OscDecoder.cpp src/monitor/MonitorLog.cpp src/osc/ConsoleUnits.cpp
 #include "monitor/MonitorLog.h"
 
 #include <algorithm>

@@ -1,5 +1,4 @@
 // libFuzzer target: BuildOscMessage with any address and type tag stays inside its 2048-byte block.
-// fuzz-sources: src/osc/OscMessage.cpp
 // It only encodes: nothing is sent.
 #include "osc/OscMessage.h"
 

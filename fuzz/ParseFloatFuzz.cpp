@@ -1,6 +1,4 @@
 // libFuzzer target: ParseFloat on any text agrees with the C library's strtof wherever both read a decimal number.
-// fuzz-sources: src/host/Text.cpp
-// fuzz-packages: Qt6Core
 #include "host/Text.h"
 
 #include <bit>

@@ -1,6 +1,4 @@
 // libFuzzer target: ParseInteger on any text: blanks, signs, digits and trailing text behave as documented.
-// fuzz-sources: src/host/Text.cpp
-// fuzz-packages: Qt6Core
 #include "host/Text.h"
 
 #include <charconv>

@@ -1,6 +1,4 @@
 // libFuzzer target: ReadLine over any bytes: no line end or NUL in a line, nothing invented, and reading ends.
-// fuzz-sources: src/host/TextFile.cpp
-// fuzz-packages: Qt6Core
 #include "FuzzInputFile.h"
 
 #include <QStringList>

@@ -1,6 +1,4 @@
 // libFuzzer target: any scene file applied to stand-in controls: only the 79 targets change, each within its range.
-// fuzz-sources: src/scene/SceneFormat.cpp src/host/TextFile.cpp src/host/Text.cpp
-// fuzz-packages: Qt6Core
 #include "FuzzInputFile.h"
 #include "scene/SceneFormat.h"
 

@@ -13,7 +13,7 @@ test_packages=(
     qt6-base-dev:i386 libgl-dev:i386 libgtest-dev:i386
     qemu-user
     liblo-tools iproute2 util-linux
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev clang-format
     xvfb x11-apps x11-utils imagemagick
     locales
     dpkg-dev file desktop-file-utils libglib2.0-bin

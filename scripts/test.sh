@@ -12,15 +12,21 @@ build=${BUILD_DIR:-$repo/build}
 jobs=$(nproc)
 started=$(date +%s)
 
-configure_and_build() {
+configure() {
     local dir=$1
     shift
     cmake -S "$repo" -B "$build/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > "$build/$dir.configure.log" 2>&1 ||
         { cat "$build/$dir.configure.log"; return 1; }
-    cmake --build "$build/$dir" -j"$jobs"
+}
+configure_and_build() {
+    configure "$@"
+    cmake --build "$build/$1" -j"$jobs"
 }
 
 mkdir -p "$build"
+configure x86_64
+# An unformatted file fails the run before anything is built.
+cmake --build "$build/x86_64" --target check-format
 configure_and_build x86_64
 configure_and_build i386 -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
 configure_and_build sanitize -DQUILLON_SANITIZE=ON

@@ -315,7 +315,8 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
     button->setAutoDefault(false);
     QFont font = button->font();
     for (int stretch = QFont::Unstretched;
-         stretch > kNarrowestStretch && QFontMetrics(font).horizontalAdvance(caption) + 2 * kButtonCaptionMargin > width;
+         stretch > kNarrowestStretch &&
+         QFontMetrics(font).horizontalAdvance(caption) + 2 * kButtonCaptionMargin > width;
          --stretch) {
         font.setStretch(stretch - 1);
     }
