@@ -7,9 +7,8 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$repo/build}/x86_64
 rounds=${1:-60}
-cmake --build "$build" --target gui_long_use_test > /dev/null
+cmake --build "$build" --target bench_soak > /dev/null
 
 namespace=(unshare --net)
 [ "$(id -u)" = 0 ] || namespace=(unshare --net --map-root-user)
-QUILLON_ROUNDS=$rounds QTEST_FUNCTION_TIMEOUT=86400000 QT_QPA_PLATFORM=offscreen "${namespace[@]}" bash -c \
-    'ip link set lo up && exec "$0" -maxwarnings 0' "$build/tests/gui/gui_long_use_test" | grep -E 'QINFO|PASS|FAIL|Totals'
+"${namespace[@]}" bash -c 'ip link set lo up && exec "$0" "$1"' "$build/bench/bench_soak" "$rounds"

@@ -351,6 +351,19 @@ constexpr const Control& FirstWith(ControlRole role)
     return *ControlsWith(role).begin();
 }
 
+// The index-th control of a role (0 the first), counting in creation order; the last one when
+// there are fewer.
+constexpr const Control& NthWith(ControlRole role, int index)
+{
+    const Control* found = nullptr;
+    for (const Control& control : ControlsWith(role)) {
+        if (found == nullptr || index-- > 0) {
+            found = &control;
+        }
+    }
+    return *found;
+}
+
 // The control that starts a command, by its role.
 constexpr int CommandControl(ControlRole role)
 {
