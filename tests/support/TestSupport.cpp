@@ -14,32 +14,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-sockaddr_in Loopback(int lastOctet, int port)
+static sockaddr_in Loopback(int lastOctet, int port)
 {
-    return {AF_INET,
-            htons(static_cast<std::uint16_t>(port)),
-            {htonl(0x7F000000u | static_cast<std::uint32_t>(lastOctet))},
-            {}};
+    const std::uint32_t address = htonl(0x7F000000u | static_cast<std::uint32_t>(lastOctet));
+    return {AF_INET, htons(static_cast<std::uint16_t>(port)), {address}, {}};
 }
-
-} // namespace
 
 int BindLoopbackUdp(int lastOctet, int port)
 {
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const sockaddr_in local = Loopback(lastOctet, port);
-    if (::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
-        return socket;
-    const std::string reason = std::strerror(errno);
-    ::close(socket);
-    throw std::runtime_error("bind 127.0.0." + std::to_string(lastOctet) + ": " + reason);
-}
-
-UdpReceiver::~UdpReceiver()
-{
-    ::close(socket_);
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        throw std::runtime_error("bind 127.0.0." + std::to_string(lastOctet) + ": " + std::strerror(errno));
+    return socket;
 }
 
 std::vector<Bytes> UdpReceiver::TakeAll()
@@ -185,17 +172,12 @@ int SocketCount()
     return sockets;
 }
 
-FileSizeLimit::FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN))
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
 {
+    std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of the process
     ::getrlimit(RLIMIT_FSIZE, &previous_);
     const rlimit limit{bytes, previous_.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit()
-{
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
 }
 
 std::vector<Words> ReadTable(const std::string& name, bool split)
@@ -210,10 +192,7 @@ std::vector<Words> ReadTable(const std::string& name, bool split)
         Words& row = rows.emplace_back(1, split ? "" : line);
         for (std::size_t i = 0; split && i < line.size(); ++i) {
             const char escaped = line[i] == '\\' ? line[++i] : '\0';
-            if (escaped == 'u') {
-                row.back() += QString(QChar(std::stoi(line.substr(i + 1, 4), nullptr, 16))).toStdString();
-                i += 4;
-            } else if (line[i] == '\t' && !escaped && line[i - 1] != '\t')
+            if (line[i] == '\t' && !escaped && line[i - 1] != '\t')
                 row.emplace_back();
             else if (line[i] != '\t' || escaped)
                 row.back() += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : line[i];

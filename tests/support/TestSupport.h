@@ -2,15 +2,13 @@
 // and the tables kept under tests/data.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
 #include <QStringList>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -25,7 +23,7 @@ int BindLoopbackUdp(int lastOctet, int port);
 class UdpReceiver {
 public:
     explicit UdpReceiver(int lastOctet, int port = 10023) : socket_(BindLoopbackUdp(lastOctet, port)) {}
-    ~UdpReceiver();
+    ~UdpReceiver() { ::close(socket_); }
     UdpReceiver(const UdpReceiver&) = delete;
     UdpReceiver& operator=(const UdpReceiver&) = delete;
 
@@ -63,8 +61,6 @@ class ChildProcess {
 public:
     explicit ChildProcess(const Words& command);
     ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // The next line (after those already taken) that contains `text`; empty once the output ends.
     std::optional<std::string> WaitForLine(const std::string& text);
@@ -97,25 +93,22 @@ QByteArray ToQByteArray(const Bytes& bytes);
 // How many sockets this process holds, from the links in /proc/self/fd.
 int SocketCount();
 
-// Writes beyond `bytes` fail with EFBIG for this process, root included, as on a full disk;
-// SIGXFSZ is ignored meanwhile. Both are put back at destruction.
+// Writes beyond `bytes` fail with EFBIG for this process, root included, as on a full disk,
+// until destruction. SIGXFSZ is ignored from then on.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &previous_); }
 
 private:
     rlimit previous_{};
-    void (*previousHandler_)(int);
 };
 
 // ---- Tables under tests/data
 
 // The lines of a data file, without empty lines and lines starting with "#"; with `split`, each
-// split at runs of tabs into fields where "" is empty and \n, \t, \uNNNN (as UTF-8) and \\ are
-// unescaped, as is \ before any other character.
+// split at runs of tabs into fields where "" is empty, \n and \t are a line feed and a tab, and
+// \ before any other character stands for that character.
 std::vector<Words> ReadTable(const std::string& name, bool split = true);
 // Bytes written as hex digits ("3F800000"; spaces ignored) and "quoted text"; "~" adds a NUL and
 // zero bytes up to a multiple of four counted from the start, as OSC pads its strings.
