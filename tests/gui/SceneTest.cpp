@@ -118,24 +118,7 @@ Messages ResetMessages()
 
 // --- Files and folders -----------------------------------------------------------------------
 
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every name in a folder, hidden ones included, so a stray temporary file would show.
-QStringList Entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
+// WriteFile, ReadFile and Entries come from the test support library.
 
 // Sockets this process holds, the program's link among them.
 int OpenSockets()
@@ -151,28 +134,7 @@ int OpenSockets()
     return sockets;
 }
 
-// Stands in for a full disk: writes beyond `bytes` fail (EFBIG) for this process, root included.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of the process
-        const rlimit limit{bytes, previous_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = SIG_DFL;
-};
+// FileSizeLimit (a full disk) comes from the test support library.
 
 // Puts permissions back when the test ends, so the temporary folder can be removed.
 class PermissionsRestorer {

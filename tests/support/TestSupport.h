@@ -1,55 +1,115 @@
-// What the tests share: a UDP socket on 127.0.0.N:10023 that receives what the program sends,
-// and temporary folders.
+// What the tests share: loopback UDP sockets, child processes, files, /proc, a file size limit,
+// and the tables kept under tests/data.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <algorithm>
+#include <QStringList>
 #include <chrono>
-#include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
+using Words = std::vector<std::string>;
+
+// ---- Sockets
 
 // A non-blocking UDP socket bound to 127.0.0.N:port; throws std::runtime_error with the reason.
 int BindLoopbackUdp(int lastOctet, int port);
 
-// A socket of the test bound to 127.0.0.N:port, where the program's messages arrive.
+// A socket of the test on 127.0.0.N:port (0: any free port), where the program's messages arrive.
 class UdpReceiver {
 public:
-    explicit UdpReceiver(int lastOctet, int port = 10023);
-    ~UdpReceiver();
+    explicit UdpReceiver(int lastOctet, int port = 10023) : socket_(BindLoopbackUdp(lastOctet, port)) {}
+    ~UdpReceiver() { ::close(socket_); }
     UdpReceiver(const UdpReceiver&) = delete;
     UdpReceiver& operator=(const UdpReceiver&) = delete;
 
-    QString Address() const; // "127.0.0.N"
-
     // Every datagram that has arrived by now, oldest first, without waiting.
     std::vector<Bytes> TakeAll();
-    // Waits until `count` datagrams have arrived in all (or the deadline passes) and takes them.
+    // Waits until `count` datagrams have arrived in all, or none arrives for `deadline`, and takes them.
     std::vector<Bytes> WaitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(20));
+    // Sends one datagram from this socket to 127.0.0.N:port; true when all of it went.
+    bool SendTo(int lastOctet, int port, const Bytes& datagram) const;
 
 private:
-    int socket_ = -1;
-    int lastOctet_;
+    int socket_;
 };
 
-// An OSC message with one float argument as the test reads it back.
+// A message with one float argument, as the monitor's strict decoder reads it back.
 struct FloatMessage {
     std::string address;
     float value;
     bool operator==(const FloatMessage&) const = default;
 };
 
-// Decodes a datagram that holds one ",f" message; address empty when it is anything else.
-FloatMessage DecodeFloatMessage(const Bytes& datagram);
+// Each datagram's one ",f" message; the address is empty where a datagram holds anything else.
 std::vector<FloatMessage> DecodeFloatMessages(const std::vector<Bytes>& datagrams);
 
-// Bytes of a text, for comparing with datagrams and files.
-Bytes ToBytes(const QByteArray& data);
-
 // True only inside a network namespace with nothing but loopback: a UDP connect (which sends
-// nothing) to 192.0.2.1 fails with ENETUNREACH. Tests of an unreachable mixer skip otherwise,
-// so they can never send anywhere real.
+// nothing) to 192.0.2.1 fails with ENETUNREACH. Tests that look names up or need an unreachable
+// address skip elsewhere, so they never reach anything real.
 bool OnlyLoopbackReachable();
+
+// ---- Child processes
+
+// A program started through sh (words without single quotes), its output and errors read line
+// by line. Killed if still running at the end.
+class ChildProcess {
+public:
+    explicit ChildProcess(const Words& command);
+    ~ChildProcess();
+
+    // The next line (after those already taken) that contains `text`; empty once the output ends.
+    std::optional<std::string> WaitForLine(const std::string& text);
+    // Reads the output to its end and reaps the program: its exit code, -1 when killed by a signal.
+    int Finish();
+    const Words& Lines() const { return lines_; }
+    int pid = -1;
+
+private:
+    bool ReadLine();
+    FILE* output_;
+    Words lines_;
+    std::size_t next_ = 0;
+};
+
+// quillon-monitor as built, with these options; through the emulator in a cross build.
+Words MonitorCommand(const Words& options);
+
+// ---- Files
+
+bool WriteFile(const QString& path, const QByteArray& bytes);
+QByteArray ReadFile(const QString& path);    // empty when it cannot be read
+QByteArray WaitForFile(const QString& path); // its content once it has some, or empty after 20 s
+// Every name in a folder, hidden ones included, sorted, so a stray temporary file shows.
+QStringList Entries(const QString& folder);
+QByteArray ToQByteArray(const Bytes& bytes);
+
+// ---- /proc and resource limits
+
+// How many sockets this process holds, from the links in /proc/self/fd.
+int SocketCount();
+
+// Writes beyond `bytes` fail with EFBIG for this process, root included, as on a full disk,
+// until destruction. SIGXFSZ is ignored from then on.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &previous_); }
+
+private:
+    rlimit previous_{};
+};
+
+// ---- Tables under tests/data
+
+// The lines of a data file, without empty lines and lines starting with "#"; with `split`, each
+// split at runs of tabs into fields where "" is empty, \n and \t are a line feed and a tab, and
+// \ before any other character stands for that character.
+std::vector<Words> ReadTable(const std::string& name, bool split = true);
+// Bytes written as hex digits ("3F800000"; spaces ignored) and "quoted text"; "~" adds a NUL and
+// zero bytes up to a multiple of four counted from the start, as OSC pads its strings.
+Bytes ParseBytes(const std::string& text);

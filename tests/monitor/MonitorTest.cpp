@@ -1,0 +1,134 @@
+// The bytes on the wire and what the console makes of them: the encoder, the address table, the
+// console units, the monitor's lines from its strict decoder and a whole run with its summary in
+// text and JSON (the tables are in tests/data); then the built quillon-monitor on 127.0.0.N with a
+// message from liblo's oscsend (an encoder other than ours) and raw datagrams.
+#include "monitor/MonitorLog.h"
+#include "osc/AddressTable.h"
+#include "osc/ConsoleUnits.h"
+#include "osc/OscMessage.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <regex>
+
+// Bytes after the message stay zero, as the block is zero-filled for the next one.
+TEST(OscEncoder, BytesTable)
+{
+    for (const Words& row : ReadTable("osc-encoder.tsv")) {
+        Bytes block(kOscMessageSize, 0);
+        block.resize(static_cast<std::size_t>(BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
+        EXPECT_EQ(block, ParseBytes(row[3])) << row[0] << ' ' << row[2];
+    }
+}
+
+// 2039 characters, their NUL, ",f" and the value fill the block exactly; one character more is
+// refused with nothing written; so is a missing block.
+TEST(OscEncoder, LongestAddressFillsTheBlock)
+{
+    Bytes guarded(kOscMessageSize + 16, 0xEE);
+    std::fill_n(guarded.begin(), kOscMessageSize, 0);
+    EXPECT_EQ(BuildOscMessage(guarded.data(), std::string(2040, 'a'), ",f", 1.0f), 0);
+    EXPECT_EQ(std::count(guarded.begin(), guarded.end(), 0), kOscMessageSize);
+    ASSERT_EQ(BuildOscMessage(guarded.data(), std::string(2039, 'a'), ",f", 1.0f), kOscMessageSize);
+    EXPECT_EQ(Bytes(guarded.begin() + 2039, guarded.end()),
+              ParseBytes(R"(00 ",f" 0000 3F800000 EEEEEEEE EEEEEEEE EEEEEEEE EEEEEEEE)"));
+    EXPECT_EQ(BuildOscMessage(nullptr, "/a", ",f", 1.0f), 0);
+}
+
+TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
+{
+    SlotState slots;
+    FillAddressTable(slots);
+    const std::vector<Words> expected = ReadTable("addresses.txt");
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot)
+        EXPECT_EQ(slots.addressTable[slot], expected.at(slot)[0]) << slot;
+}
+
+TEST(ConsoleUnits, LawTable)
+{
+    for (const Words& row : ReadTable("console-units.tsv")) {
+        const bool fader = row[0] == "fader";
+        const float value = std::stof(row[1]);
+        const double db = fader ? FaderLevelToDb(value) : PreampGainToDb(value);
+        const double expected = std::stod(row[2]);
+        EXPECT_TRUE(db == expected || std::abs(db - expected) < 1e-4 || (std::isnan(db) && std::isnan(expected)))
+            << row[0] << ' ' << row[1] << " gave " << db;
+        EXPECT_EQ(fader ? FormatFaderLevel(value) : FormatPreampGain(value), row[3]) << row[1];
+    }
+}
+
+TEST(MonitorLog, LinesTable)
+{
+    for (const Words& row : ReadTable("monitor-lines.tsv")) {
+        MonitorLog log(OutputFormat::Text);
+        Words lines{row[0]};
+        for (const std::string& line : log.Receive(ParseBytes(row[0]), 0.0))
+            lines.push_back(std::regex_replace(line, std::regex(R"(^0\.000 s  (first +|\+0\.0 ms +)?)"), ""));
+        EXPECT_EQ(lines, row);
+    }
+}
+
+TEST(MonitorLog, RunAndSummary)
+{
+    for (const auto& [format, expected] :
+         {std::pair{OutputFormat::Text, "monitor-run.txt"}, std::pair{OutputFormat::Json, "monitor-run.jsonl"}}) {
+        MonitorLog log(format);
+        std::vector<Words> lines;
+        for (const Words& row : ReadTable("monitor-run.tsv")) {
+            for (const std::string& line : log.Receive(ParseBytes(row[1]), std::stod(row[0])))
+                lines.push_back({line});
+        }
+        for (const std::string& line : log.Summary())
+            lines.push_back({line});
+        EXPECT_EQ(lines, ReadTable(expected, false));
+    }
+    EXPECT_EQ(MonitorLog(OutputFormat::Text).Summary().at(1), "gaps between messages (ms): none");
+}
+
+// Port 0 takes a free port and says which; a malformed datagram, then a message that ends the run
+// (--count 1) with the summary.
+TEST(MonitorProgram, PrintsEachLineThenTheSummary)
+{
+    ChildProcess monitor(MonitorCommand({"--bind", "127.0.0.10", "--port", "0", "--count", "1", "--timeout", "60"}));
+    const std::string port = monitor.WaitForLine("listening on 127.0.0.10:").value_or("no line: 0").substr(24);
+    ASSERT_NE(std::stoi(port), 0);
+    ASSERT_TRUE(UdpReceiver(20, 0).SendTo(10, std::stoi(port), ParseBytes(R"("/c" 00 "x" ",f"~ 00000000 00)")));
+    ASSERT_TRUE(monitor.WaitForLine("malformed"));
+    EXPECT_EQ(ChildProcess({"oscsend", "127.0.0.10", port, "/ch/01/mix/fader", "f", "0.5"}).Finish(), 0);
+    ASSERT_EQ(monitor.Finish(), 0);
+    Words lines;
+    for (const std::string& line : monitor.Lines())
+        lines.push_back(std::regex_replace(line, std::regex(R"(^\d+\.\d{3} s )"), "T"));
+    EXPECT_EQ(
+        lines,
+        (Words{"listening on 127.0.0.10:" + port, "T malformed datagram (13 bytes): address not padded with zero bytes",
+               "T first       /ch/01/mix/fader ,f 0.5 = -10.0 dB", "summary: 1 message, 1 malformed datagram",
+               "gaps between messages (ms): none", "state (1 address):", "  /ch/01/mix/fader ,f 0.5 = -10.0 dB"}));
+}
+
+// JSON Lines; SIGTERM ends the run with the summary.
+TEST(MonitorProgram, JsonUntilSignalled)
+{
+    ChildProcess monitor(MonitorCommand({"--bind", "127.0.0.11", "--json", "--timeout", "60"}));
+    ASSERT_TRUE(monitor.WaitForLine(R"({"listening":"127.0.0.11:10023"})"));
+    ASSERT_TRUE(UdpReceiver(21, 0).SendTo(11, 10023, ParseBytes(R"("/ch/16/mix/fader"~ ",f"~ 3E800000)")));
+    ASSERT_TRUE(monitor.WaitForLine(R"("gap_ms":null,"address":"/ch/16/mix/fader")"));
+    ::kill(monitor.pid, SIGTERM);
+    ASSERT_EQ(monitor.Finish(), 0);
+    EXPECT_EQ(monitor.Lines().back(), R"({"summary":{"messages":1,"malformed":0,"gaps_ms":null,"state":[{"address":)"
+                                      R"("/ch/16/mix/fader","types":",f","args":[0.25],"meaning":"-30.0 dB"}]}})");
+}
+
+TEST(MonitorProgram, RefusesBadOptions)
+{
+    for (const Words& options :
+         {Words{"--port", "65536"}, Words{"--port", "-1"}, Words{"--count", "0"}, Words{"--timeout", "-1"},
+          Words{"--bind", "localhost"}, Words{"--colour"}, Words{"--count"}}) {
+        ChildProcess monitor(MonitorCommand(options));
+        EXPECT_EQ(monitor.Finish(), 2) << options[0];
+        EXPECT_TRUE(monitor.Lines().at(0).starts_with("quillon-monitor: ")) << options[0];
+    }
+}
