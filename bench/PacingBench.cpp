@@ -196,7 +196,7 @@ int Run(int argc, char* argv[])
         std::fprintf(stderr, "bench_pacing: the program did not start\n");
         return 1;
     }
-    const QString scene = p.Folder() + QStringLiteral("/empty-lines.scn");
+    const QString scene = p.folder_.path() + QStringLiteral("/empty-lines.scn");
     QFile file(scene);
     if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray("\r\n").repeated(kSceneLines)) != 2 * kSceneLines) {
         std::fprintf(stderr, "bench_pacing: could not write %s\n", qPrintable(scene));

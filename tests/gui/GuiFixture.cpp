@@ -1,14 +1,14 @@
 // The shared fixture of the window tests.
 #include "gui/GuiFixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
+#include <unistd.h>
 
 QByteArray ConfigFor(int lastOctet)
 {
@@ -22,23 +22,9 @@ ModalAnswerer::ModalAnswerer()
     timer_.start();
 }
 
-void ModalAnswerer::TypeFileName(const QString& path)
+void ModalAnswerer::TypeFileName(const QString& path, std::function<void()> then)
 {
-    fileAnswers_.push_back([path](QWidget* dialog) {
-        auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        nameBox->setText(path);
-        QTest::keyClick(nameBox, Qt::Key_Return);
-    });
-}
-
-void ModalAnswerer::AnswerFileDialog(std::function<void(QWidget*)> answer)
-{
-    fileAnswers_.push_back(std::move(answer));
-}
-
-void ModalAnswerer::CancelFileDialog()
-{
-    fileAnswers_.push_back([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    fileAnswers_.emplace_back(path, std::move(then));
 }
 
 void ModalAnswerer::Answer()
@@ -48,38 +34,30 @@ void ModalAnswerer::Answer()
         messages.push_back({box->windowTitle(), box->text()});
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
-        fileDialogTitles.push_back(dialog->windowTitle());
         if (fileAnswers_.empty()) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             return;
         }
-        const auto answer = std::move(fileAnswers_.front());
+        const auto [path, then] = fileAnswers_.front();
         fileAnswers_.pop_front();
-        answer(dialog);
+        auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        nameBox->setText(path);
+        QTest::keyClick(nameBox, Qt::Key_Return);
+        if (then) {
+            then();
+        }
     }
 }
 
 ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config)
-    : previousDirectory_(QDir::currentPath()), previousPath_(qgetenv("PATH")), console(lastOctet)
+    : previousDirectory_(QDir::currentPath()), console(lastOctet)
 {
-    // Edit Config.ini and Updates must not start a real editor or browser: a stand-in opener
-    // records its arguments and working directory instead.
-    const QString bin = folder_.filePath(QStringLiteral("bin"));
-    QDir().mkpath(bin);
-    QFile opener(bin + QStringLiteral("/xdg-open"));
-    opener.open(QIODevice::WriteOnly);
-    opener.write("#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" >> \"$(dirname \"$0\")/../opener.log\"\n");
-    opener.close();
-    opener.setPermissions(opener.permissions() | QFile::ExeOwner);
-    qputenv("PATH", bin.toLocal8Bit() + ':' + previousPath_);
     if (!config.isNull()) {
-        QFile file(folder_.filePath(QStringLiteral("config.ini")));
-        file.open(QIODevice::WriteOnly);
-        file.write(config);
+        WriteFile(folder_.filePath(QStringLiteral("config.ini")), config);
     }
     QDir::setCurrent(folder_.path());
     started = StartProgram(program);
-    if (!QTest::qWaitForWindowExposed(program.window.MainWindow())) {
+    if (started && !QTest::qWaitForWindowExposed(program.window.MainWindow())) {
         qWarning("the main window was not exposed");
     }
 }
@@ -88,16 +66,12 @@ ProgramUnderTest::~ProgramUnderTest()
 {
     ShutDown(program);
     QDir::setCurrent(previousDirectory_);
-    qputenv("PATH", previousPath_);
 }
 
 void ProgramUnderTest::Pump()
 {
-    for (EventKind kind; (kind = program.window.PollEvent()) != EventKind::None;) {
+    for (EventKind kind; !program.shell.quit && (kind = program.window.PollEvent()) != EventKind::None;) {
         HandleEvent(program, kind);
-        if (program.shell.quit) {
-            return;
-        }
     }
 }
 
@@ -108,31 +82,31 @@ void ProgramUnderTest::Click(int number)
     Pump();
 }
 
-QWidget* ProgramUnderTest::Control(int number) const
+void ProgramUnderTest::TypeInto(int field, const QString& text)
 {
-    return program.window.Control(number);
-}
-
-void TypeInto(ProgramUnderTest& p, int field, const QString& text)
-{
-    p.Click(field);
-    auto* edit = qobject_cast<QLineEdit*>(p.Control(field));
+    Click(field);
+    auto* edit = qobject_cast<QLineEdit*>(Control(field));
     edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
-    p.Pump();
+    Pump();
 }
 
-std::vector<FloatMessage> Received(UdpReceiver& console, std::size_t atLeast)
+std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names)
 {
-    return DecodeFloatMessages(console.WaitFor(atLeast, std::chrono::seconds(20)));
-}
-
-QStringList ProgramUnderTest::OpenerCalls() const
-{
-    QFile log(folder_.filePath(QStringLiteral("opener.log")));
-    if (!log.open(QIODevice::ReadOnly)) {
-        return {};
+    std::vector<Bytes> datagrams;
+    for (const char* name : names) {
+        for (const Words& line : ReadTable(name, false)) {
+            datagrams.push_back(ParseBytes(line[0]));
+        }
     }
-    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return datagrams;
+}
+
+bool NeedsUnprivilegedUser(const QString& path, int access)
+{
+    const bool allowed = ::access(QFile::encodeName(path).constData(), access) == 0;
+    if (allowed && qEnvironmentVariableIsSet("QUILLON_UNPRIVILEGED")) {
+        qFatal("QUILLON_UNPRIVILEGED is set, but this user may use what its mode forbids");
+    }
+    return allowed;
 }

@@ -3,26 +3,13 @@
 #pragma once
 
 #include "app/Program.h"
+#include "osc/ControlMap.h"
 #include "support/TestSupport.h"
 
-#include <QByteArray>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <functional>
-#include <memory>
-#include <vector>
-
-class QWidget;
-
-// AddressSanitizer keeps freed memory in quarantine: resident and peak memory figures say
-// nothing about the program in that build.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kMemoryFiguresMeaningful = false;
-#else
-inline constexpr bool kMemoryFiguresMeaningful = true;
-#endif
 
 // config.ini for 127.0.0.N, as a user would write it.
 QByteArray ConfigFor(int lastOctet);
@@ -34,34 +21,28 @@ struct SeenMessage {
     bool operator==(const SeenMessage&) const = default;
 };
 
-// Answers modal requesters as they open: message boxes with OK (recording what they said),
-// file dialogs with the answers queued for them, in order.
+// Answers modal requesters as they open: message boxes with OK (recording what they said), file
+// dialogs with the answers queued for them, in order; a dialog without an answer is cancelled.
 class ModalAnswerer {
 public:
     ModalAnswerer();
-
-    // The next file dialog gets `path` typed into its name box and accepted.
-    void TypeFileName(const QString& path);
-    // The next file dialog is cancelled.
-    void CancelFileDialog();
-    // The next file dialog gets whatever `answer` does to it.
-    void AnswerFileDialog(std::function<void(QWidget*)> answer);
+    // The next file dialog gets `path` typed into its name box and accepted; `then` runs right
+    // after, while the command that asked goes on.
+    void TypeFileName(const QString& path, std::function<void()> then = {});
 
     std::vector<SeenMessage> messages;
-    std::vector<QString> fileDialogTitles;
 
 private:
     void Answer();
-
     QTimer timer_;
-    std::deque<std::function<void(QWidget*)>> fileAnswers_;
+    std::deque<std::pair<QString, std::function<void()>>> fileAnswers_;
 };
 
 class ProgramUnderTest {
 public:
-    // Writes `config` (if not null) as config.ini into a fresh folder, makes it the current
-    // directory, and starts the program there. The test's socket listens on 127.0.0.N:10023.
-    explicit ProgramUnderTest(int lastOctet, const QByteArray& config);
+    // Writes `config` (unless null) as config.ini into a fresh folder, makes that the current
+    // directory and starts the program there. The test's socket listens on 127.0.0.N:10023.
+    ProgramUnderTest(int lastOctet, const QByteArray& config);
     explicit ProgramUnderTest(int lastOctet) : ProgramUnderTest(lastOctet, ConfigFor(lastOctet)) {}
     ~ProgramUnderTest();
 
@@ -69,25 +50,23 @@ public:
     void Pump();
     // Clicks a control with the mouse and handles what that queued.
     void Click(int number);
-
-    QWidget* Control(int number) const;
-    QString Folder() const { return folder_.path(); }
-
-    // What the stand-in opener was started with, one "working directory|arguments" per call.
-    QStringList OpenerCalls() const;
+    // Clicks into a field and types over its text, as the user does; Return is not pressed.
+    void TypeInto(int field, const QString& text);
+    QWidget* Control(int number) const { return program.window.Control(number); }
+    QString Path(const QString& name) const { return folder_.filePath(name); }
 
     QTemporaryDir folder_;
     QString previousDirectory_;
-    QByteArray previousPath_;
     ModalAnswerer answerer;
     UdpReceiver console;
     Program program;
     bool started = false;
 };
 
-// Clicks into a field (the first touch of a value field arms Return) and types over its text,
-// as the user does; Return is not pressed.
-void TypeInto(ProgramUnderTest& p, int field, const QString& text);
+// The datagrams of data files under tests/data, one per line in ParseBytes' notation, in order.
+std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names);
 
-// The messages the test's socket has received by now, decoded.
-std::vector<FloatMessage> Received(UdpReceiver& console, std::size_t atLeast);
+// Whether a test of a forbidden file or folder has to give way to an unprivileged user: this one
+// has `access` (R_OK, W_OK) to `path` although its mode forbids it. Under QUILLON_UNPRIVILEGED
+// (set by CTest's unprivileged runs) that ends the test run instead.
+bool NeedsUnprivilegedUser(const QString& path, int access);

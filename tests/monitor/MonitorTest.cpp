@@ -40,11 +40,11 @@ TEST(OscEncoder, LongestAddressFillsTheBlock)
 
 TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
 {
-    SlotState slots;
-    FillAddressTable(slots);
+    AddressTable table;
+    FillAddressTable(table);
     const std::vector<Words> expected = ReadTable("addresses.txt");
     for (std::size_t slot = 0; slot < kSlotCount; ++slot)
-        EXPECT_EQ(slots.addressTable[slot], expected.at(slot)[0]) << slot;
+        EXPECT_EQ(table[slot], expected.at(slot)[0]) << slot;
 }
 
 TEST(ConsoleUnits, LawTable)
