@@ -1,5 +1,6 @@
 // The host services: number and text rules, text files byte for byte, the UDP link over loopback,
 // pauses, zero-filled blocks and starting other programs. The tables are in tests/data.
+#include "app/Configuration.h"
 #include "host/Blocks.h"
 #include "host/Network.h"
 #include "host/Process.h"
@@ -23,6 +24,17 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+
+TEST(Config, AddressFromTheFourLines)
+{
+    QTemporaryDir folder;
+    for (const Words& row : ReadTable("config-address.tsv")) {
+        WriteFile(folder.filePath(u"config.ini"_s), ToQByteArray(ParseBytes(row[0])));
+        TextFile file;
+        ASSERT_TRUE(OpenFileForReading(file, folder.filePath(u"config.ini"_s)));
+        EXPECT_EQ(DottedIPv4(static_cast<std::uint32_t>(ReadMixerAddress(file))).toStdString(), row[1]) << row[0];
+    }
+}
 
 TEST(Text, TablesAndLocale)
 {
