@@ -153,6 +153,23 @@ struct HostWindow::Impl {
     std::deque<Event> queue;
     Event last;
     int settingControl = 0; // > 0 while the program changes a control: its events are dropped
+    // While redraw is held, new controls gather on a hidden layer over the whole window that is
+    // shown at once when the hold ends. Shown one by one on the visible window, each control had
+    // Qt ask the X server where the pointer is, a round trip each: a third of the start-up.
+    bool holding = false;
+    QWidget* heldLayer = nullptr;
+
+    QWidget* NewControlParent()
+    {
+        if (!holding) {
+            return window.get();
+        }
+        if (!heldLayer) {
+            heldLayer = new QWidget(window.get());
+            heldLayer->setGeometry(window->rect());
+        }
+        return heldLayer;
+    }
 
     // Queues an event unless it repeats the tail, then runs the control's bound handler.
     void Post(int kind, int object, int subtype)
@@ -265,6 +282,11 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
 
 void HostWindow::HoldRedraw(bool hold)
 {
+    impl_->holding = hold;
+    if (!hold && impl_->heldLayer) {
+        impl_->heldLayer->show();
+        impl_->heldLayer = nullptr;
+    }
     impl_->window->setUpdatesEnabled(!hold);
 }
 
@@ -296,7 +318,7 @@ QString HostWindow::StatusText() const
 
 void HostWindow::CreateTextField(int number, int x, int y, int width, int height, const QString& text, int options)
 {
-    auto* field = new QLineEdit(text, impl_->window.get());
+    auto* field = new QLineEdit(text, impl_->NewControlParent());
     if (options & kDigitsOnly) {
         // Guards typing only; the program may still set any text.
         field->setValidator(&impl_->digitsOnly);
@@ -317,7 +339,7 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
 
 void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum, int flags)
 {
-    auto* slider = new QSlider((flags & kTrackbarVertical) ? Qt::Vertical : Qt::Horizontal, impl_->window.get());
+    auto* slider = new QSlider((flags & kTrackbarVertical) ? Qt::Vertical : Qt::Horizontal, impl_->NewControlParent());
     slider->setRange(std::max(minimum, 0), std::max(maximum, 0));
     if (flags & kTrackbarTicks) {
         slider->setTickPosition(QSlider::TicksRight);
@@ -333,7 +355,7 @@ void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height,
 
 void HostWindow::CreatePushButton(int number, int x, int y, int width, int height, const QString& caption)
 {
-    auto* button = new QPushButton(caption, impl_->window.get());
+    auto* button = new QPushButton(caption, impl_->NewControlParent());
     button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, button,
                      [this, number] { impl_->Post(kControlEvent, number, kClicked); });
@@ -342,7 +364,7 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
 
 void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption)
 {
-    auto* box = new QCheckBox(caption, impl_->window.get());
+    auto* box = new QCheckBox(caption, impl_->NewControlParent());
     box->setStyle(&impl_->checkBoxStyle);
     QObject::connect(box, &QCheckBox::clicked, box, [this, number] { impl_->Post(kControlEvent, number, kClicked); });
     impl_->Add(number, ControlKind::CheckBox, box, x, y, width, height);
@@ -350,7 +372,7 @@ void HostWindow::CreateCheckBox(int number, int x, int y, int width, int height,
 
 void HostWindow::CreateAddressField(int number, int x, int y, int width, int height)
 {
-    auto* field = new QLineEdit(DottedIPv4(0), impl_->window.get());
+    auto* field = new QLineEdit(DottedIPv4(0), impl_->NewControlParent());
     impl_->Add(number, ControlKind::AddressField, field, x, y, width, height);
 }
 
