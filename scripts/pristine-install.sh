@@ -139,6 +139,7 @@ for _ in $(seq 100); do
 done
 sleep 2
 [ -n "$window" ] && xwd -id "$window" -silent > /tmp/screen.xwd
+[ -n "$window" ] && xprop -id "$window" _NET_WM_ICON > /tmp/icon.txt 2>&1
 kill "$quillon"; wait "$quillon"
 kill "$xvfb"; wait "$xvfb"
 [ -n "$window" ]
@@ -147,6 +148,7 @@ chmod +x "$root/tmp/show-window.sh"
 check "the window opens under Xvfb (screenshot in $out/screenshot.png)" offline chroot "$root" /tmp/show-window.sh
 convert "xwd:$root/tmp/screen.xwd" "$out/screenshot.png" >> "$log" 2>&1 || true
 cp "$root/tmp/quillon.log" "$out/quillon.log" 2> /dev/null || true
+check "the window has its 64 x 64 icon" grep -q 'Icon (64 x 64)' "$root/tmp/icon.txt"
 
 echo "pristine: purge" >&2
 apt_in_root purge quillon
