@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian packages of the 64-bit and the i386 build with CPack and checks them: each is
-# unpacked into a scratch root and its files, architecture and Depends looked at; the amd64
+# Builds the Debian packages of the 64-bit and the i386 build with CPack and checks them: lintian
+# must find no error and no warning; each is unpacked into a scratch root and its files,
+# architecture, Depends, manual pages, desktop entry and AppStream metainfo looked at; the amd64
 # programs are run from there. Needs neither root nor the network. The packages stay in each
 # build's packages/ folder.
 # Usage: package.sh [X86_64_BUILD_DIR [I386_BUILD_DIR]]
@@ -31,6 +32,11 @@ expected_files=(
     usr/share/icons/hicolor/64x64/apps/quillon.png
     usr/share/doc/quillon/README.md
     usr/share/doc/quillon/docs/screenshot.png
+    usr/share/doc/quillon/copyright
+    usr/share/doc/quillon/changelog.gz
+    usr/share/man/man1/quillon.1.gz
+    usr/share/man/man1/quillon-monitor.1.gz
+    usr/share/metainfo/io.github.quillon_mixer.quillon.metainfo.xml
 )
 
 # Runs cpack in a build folder; the log goes next to the package.
@@ -114,6 +120,45 @@ check_package() {
         file -b "$root/$file" | grep -q "$machine.*, stripped" || fail "$arch: /$file is not a stripped $machine binary"
     done
     check_linked_libraries "$root" "$triplet" "$depends"
+    check_metadata "$deb" "$root" "$arch" "$version"
+}
+
+# What lintian, a software centre and a desktop check: lintian with no error or warning (tags that
+# are only information or pedantic are shown, not counted), the metainfo and desktop entry by
+# their validators, the changelog's latest entry against the package's version, and manual pages
+# that render without a warning from groff.
+check_metadata() {
+    local deb=$1 root=$2 arch=$3 version=$4
+    local out
+    # lintian says it would rather not run as root, which the CI does; that notice is no tag.
+    if ! out=$(lintian --fail-on error,warning --info --display-info "$deb" 2>&1 | { grep -v '^running with root privileges' || true; }); then
+        fail "$arch: lintian reports errors or warnings:"$'\n'"$out"
+    else
+        echo "lintian ($arch): $(grep -c '^[EW]:' <<< "$out") errors and warnings, $(grep -c '^I:' <<< "$out") informational tags"
+        grep '^I:' <<< "$out" | sed 's/^/    /'
+    fi
+    out=$(appstreamcli validate --no-net --explain "$root"/usr/share/metainfo/*.metainfo.xml 2>&1) ||
+        fail "$arch: appstreamcli validate --no-net rejects the metainfo file: $out"
+    out=$(desktop-file-validate "$root/usr/share/applications/quillon.desktop" 2>&1) && [ -z "$out" ] ||
+        fail "$arch: desktop-file-validate: $out"
+    local latest
+    latest=$(gzip -dc "$root/usr/share/doc/quillon/changelog.gz" | dpkg-parsechangelog -l - -S Version 2>&1)
+    [ "$latest" = "$version" ] || fail "$arch: the changelog's latest entry is $latest, the package's version $version"
+    # An icon in a size folder that is not its real size is scaled or skipped by the desktop.
+    local size
+    for size in 48 64; do
+        file "$root/usr/share/icons/hicolor/${size}x$size/apps/quillon.png" | grep -q "PNG image data, $size x $size" ||
+            fail "$arch: the ${size}x$size icon is not a $size px PNG"
+    done
+    local line
+    for line in 'Name=Quillon' 'Icon=quillon' 'Terminal=false' 'Categories=AudioVideo;Audio;'; do
+        grep -qxF "$line" "$root/usr/share/applications/quillon.desktop" || fail "$arch: the desktop entry lacks $line"
+    done
+    local page
+    for page in quillon quillon-monitor; do
+        out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 > /dev/null)
+        [ -z "$out" ] || fail "$arch: man $page warns: $out"
+    done
 }
 
 echo "=== package: building the packages"
@@ -137,7 +182,28 @@ if [ -x "$root/usr/bin/quillon-monitor" ]; then
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/quillon" --version 2>&1) ||
         fail "quillon --version from the unpacked package exits non-zero: $out"
     grep -qE '^quillon [0-9]+\.[0-9]+\.[0-9]+$' <<< "$out" || fail "quillon --version prints '$out'"
+    # Every option a program's --help names is documented in its manual page.
+    for name in quillon quillon-monitor; do
+        page=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$root/usr/share/man/man1/$name.1.gz" 2> /dev/null | col -b)
+        for option in $(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$name" --help 2>&1 | grep -oE -- '--[a-z]+' | sort -u); do
+            grep -qF -- "$option" <<< "$page" || fail "man $name does not document $option"
+        done
+    done
 fi
+
+# The menu entry, launched as a desktop launches it, with a stand-in quillon that records where it
+# started: it must start in the home folder, where config.ini lives.
+mkdir -p "$scratch/home" "$scratch/stand-in"
+printf '#!/bin/sh\npwd > "%s/started-in"\n' "$scratch" > "$scratch/stand-in/quillon"
+chmod +x "$scratch/stand-in/quillon"
+(cd "$scratch" && HOME=$scratch/home PATH=$scratch/stand-in:$PATH gio launch "$root/usr/share/applications/quillon.desktop") \
+    > "$scratch/launch.log" 2>&1 || fail "gio launch failed: $(cat "$scratch/launch.log")"
+for _ in $(seq 50); do
+    [ -s "$scratch/started-in" ] && break
+    sleep 0.1
+done
+[ "$(cat "$scratch/started-in" 2> /dev/null)" = "$scratch/home" ] ||
+    fail "the menu entry starts quillon in '$(cat "$scratch/started-in" 2> /dev/null)', not in the home folder"
 
 elapsed=$(($(date +%s) - started))
 if [ "$failures" -gt 0 ]; then

@@ -16,7 +16,7 @@ test_packages=(
     clang-14 libclang-rt-14-dev clang-format
     xvfb x11-apps x11-utils imagemagick
     locales
-    dpkg-dev file desktop-file-utils libglib2.0-bin
+    dpkg-dev file desktop-file-utils libglib2.0-bin lintian appstream man-db
     libxcb1-dev
 )
 

@@ -20,6 +20,8 @@ private Q_SLOTS:
                  QStringLiteral("Quillon Beta for Behringer X32 Compact Digital Mixer - %1 bit - 640x600 Pixel")
                      .arg(sizeof(void*) * 8));
         QCOMPARE(window->size(), QSize(640, 600));
+        // A QIcon of a missing file is not null: the sizes show that the picture was read.
+        QCOMPARE(window->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
         const int statusTop = window->findChild<QStatusBar*>()->geometry().top();
         const QRect client(0, 0, 640, statusTop);
         for (const Control& c : kControls) {
