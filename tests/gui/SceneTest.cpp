@@ -73,11 +73,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("scene");
         QTest::addColumn<QString>("sent");
-        QTest::addColumn<QList<int>>("states");    // control, state, ...
+        QTest::addColumn<QList<int>>("states"); // control, state, ...
         QTest::newRow("example") << TestData("example.scene") << "load-example.osc"
                                  << QList<int>{84, 75, 100, 80, 67, 1, 190, 1, 85, 0};
-        QTest::newRow("79 empty lines") << QByteArray(79 * 2, '\n').replace("\n\n", "\r\n")
-                                        << "load-empty-lines.osc" << QList<int>{204, 0, 69, 0};
+        QTest::newRow("79 empty lines") << QByteArray(79 * 2, '\n').replace("\n\n", "\r\n") << "load-empty-lines.osc"
+                                        << QList<int>{204, 0, 69, 0};
         QTest::newRow("3 lines, LF") << TestData("short.scene") << "load-short.osc" << QList<int>{84, 100, 85, 100};
     }
 
@@ -115,8 +115,8 @@ private Q_SLOTS:
         p.Click(CommandControl(ControlRole::SaveScene));
         p.Click(CommandControl(ControlRole::LoadScene));
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Quillon"_s, u"The requester was canceled."_s},
-                                                                 {u"Save..."_s, QString()},
-                                                                 {u"Load..."_s, QString()}}));
+                                                                {u"Save..."_s, QString()},
+                                                                {u"Load..."_s, QString()}}));
         QCOMPARE(Entries(p.folder_.path()), QStringList{u"config.ini"_s});
         QVERIFY(p.console.TakeAll().empty());
     }

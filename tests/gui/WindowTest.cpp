@@ -86,8 +86,8 @@ private Q_SLOTS:
     {
         ProgramUnderTest p(24, QByteArray());
         QVERIFY(!p.started);
-        QCOMPARE(p.answerer.messages,
-                 (std::vector<SeenMessage>{{QStringLiteral("No config.ini"), QStringLiteral("Please create the config.ini.")}}));
+        QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{QStringLiteral("No config.ini"),
+                                                                 QStringLiteral("Please create the config.ini.")}}));
         QVERIFY(!p.Control(FirstWith(ControlRole::Fader).number));
     }
 
