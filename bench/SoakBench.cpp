@@ -72,8 +72,8 @@ int main(int argc, char* argv[])
                 rounds, messages, residentBefore, residentAfter, filesBefore, filesAfter);
 
     // Lines far longer than any scene holds: a fader line and a preamp line.
-    QByteArray huge = QByteArray(20 << 20, '9') + "\r\n" + QByteArray("0\r\n").repeated(32) +
-                      QByteArray(4 << 20, '5') + "\r\n" + QByteArray("0\r\n").repeated(45);
+    QByteArray huge = QByteArray(20 << 20, '9') + "\r\n" + QByteArray("0\r\n").repeated(32) + QByteArray(4 << 20, '5') +
+                      "\r\n" + QByteArray("0\r\n").repeated(45);
     WriteFile(p.Path(QStringLiteral("huge.scene")), huge);
     huge.clear();
     std::ofstream("/proc/self/clear_refs") << "5";
