@@ -106,6 +106,12 @@ private Q_SLOTS:
         QVERIFY(window.PollEvent() == EventKind::Control);
         QCOMPARE(window.EventControl(), fader.number);
         QVERIFY(window.PollEvent() == EventKind::None);
+        p.Control(fader.valueField)->setFocus(); // two different reports of one field: both queue
+        QTest::keyClick(p.Control(fader.valueField), Qt::Key_5);
+        for (int report = 0; report < 2; ++report) {
+            QVERIFY(window.PollEvent() == EventKind::Control && window.EventControl() == fader.valueField);
+        }
+        QVERIFY(window.PollEvent() == EventKind::None);
         window.SetControlState(fader.number, 50);
         window.SetControlText(fader.valueField, QStringLiteral("7"));
         window.SetControlState(FirstWith(ControlRole::Mute).number, 1);
