@@ -14,7 +14,7 @@ test_packages=(
     qemu-user
     liblo-tools iproute2 util-linux
     clang-14 libclang-rt-14-dev clang-format
-    xvfb x11-apps x11-utils imagemagick
+    xvfb x11-apps x11-utils imagemagick at-spi2-core dbus
     locales
     dpkg-dev file desktop-file-utils libglib2.0-bin lintian appstream man-db
     libxcb1-dev

@@ -5,6 +5,7 @@
 #include "host/Network.h"
 #include "host/TextFile.h"
 #include "osc/ControlMap.h"
+#include "osc/ControlNames.h"
 
 bool LoadConfiguration(Program& program)
 {
@@ -22,6 +23,7 @@ bool LoadConfiguration(Program& program)
     const auto [x, y, width, height] = hidden.rect;
     const int field = hidden.number;
     window.CreateAddressField(field, x, y, width, height);
+    window.SetControlName(field, QString::fromStdString(SpokenName(hidden)));
     window.SetControlState(field, address);
     program.shell.mixerAddress = window.GetControlText(field);
     window.SetStatusText(QStringLiteral("IP: ") + program.shell.mixerAddress +

@@ -52,7 +52,6 @@ void DispatchControlEvent(Program& program, int control)
         Updates(program);
         break;
     case ControlRole::Reset:
-        DrainPendingEvents(program.window);
         if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
             program.shell.quit = true;
         }

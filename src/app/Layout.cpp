@@ -5,6 +5,7 @@
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/ControlMap.h"
+#include "osc/ControlNames.h"
 #include "osc/Handlers.h"
 
 namespace {
@@ -33,8 +34,9 @@ void Create(HostWindow& window, const Control& control)
         window.CreatePushButton(control.number, x, y, width, height, text);
         break;
     case ControlKind::AddressField:
-        break; // made by the configuration step, before everything else
+        return; // made by the configuration step, before everything else
     }
+    window.SetControlName(control.number, QString::fromStdString(SpokenName(control)));
 }
 
 } // namespace

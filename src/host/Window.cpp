@@ -138,6 +138,7 @@ struct HostWindow::Impl {
     std::deque<Event> queue;
     Event last;
     int settingControl = 0; // > 0 while the program changes a control: its events are dropped
+    bool busy = false;      // the wait cursor is up
     // While redraw is held, new controls gather on a hidden layer over the whole window that is
     // shown at once when the hold ends. Shown one by one on the visible window, each control had
     // Qt ask the X server where the pointer is, a round trip each: a third of the start-up.
@@ -514,7 +515,12 @@ void HostWindow::BindToolTip(int watched, int shownOn, std::function<QString()> 
         return;
     }
     QWidget* target = to->widget;
-    auto update = [target, source = std::move(source)] { target->setToolTip(source()); };
+    // A screen reader reads the same text as the control's description.
+    auto update = [target, source = std::move(source)] {
+        const QString text = source();
+        target->setToolTip(text);
+        target->setAccessibleDescription(text);
+    };
     if (auto* slider = qobject_cast<QSlider*>(from->widget)) {
         QObject::connect(slider, &QSlider::valueChanged, target, update);
     } else if (auto* field = qobject_cast<QLineEdit*>(from->widget)) {
@@ -538,9 +544,38 @@ void HostWindow::ArmReturnKey()
     }
 }
 
+void HostWindow::SetControlName(int number, const QString& name)
+{
+    if (ControlEntry* entry = impl_->Find(number)) {
+        entry->widget->setAccessibleName(name);
+    }
+}
+
+void HostWindow::SetBusy(bool busy)
+{
+    if (busy != impl_->busy) {
+        impl_->busy = busy;
+        busy ? QGuiApplication::setOverrideCursor(Qt::WaitCursor) : QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+namespace {
+
+// Requesters keep the normal cursor, even while a long command has the wait cursor up.
+class NormalCursor {
+public:
+    NormalCursor() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~NormalCursor() { QGuiApplication::restoreOverrideCursor(); }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+};
+
+} // namespace
+
 void HostWindow::ShowMessage(const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, impl_->window.get());
+    const NormalCursor normal;
     box.exec();
 }
 
@@ -557,6 +592,7 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString&
     if (!filters.isEmpty()) {
         dialog.selectNameFilter(filters.constFirst());
     }
+    const NormalCursor normal;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

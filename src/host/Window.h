@@ -69,6 +69,11 @@ public:
     void SetControlText(int number, const QString& text);
     void DisableControl(int number, bool disable);
     void SetControlBackground(int number, int red, int green, int blue);
+    // What a screen reader says for the control; nothing drawn changes.
+    void SetControlName(int number, const QString& name);
+    // The desktop's wait cursor over the window while a long command runs. Message boxes and
+    // file dialogs keep the normal cursor.
+    void SetBusy(bool busy);
     int FocusedControl() const; // -1 when no control has the focus
 
     // WaitEvent blocks until the window system delivers something; PollEvent returns 0 when

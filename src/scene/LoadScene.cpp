@@ -60,6 +60,7 @@ void LoadScene(Mixer& mixer)
             DrainPendingEvents(window);
             return;
         }
+        window.SetBusy(true);
         DrainPendingEvents(window);
         SendAndSettle(mixer, kInitAllSlot, 1.0f);
         DrainPendingEvents(window);
@@ -75,6 +76,7 @@ void LoadScene(Mixer& mixer)
         }
         CloseFile(file);
     }
+    window.SetBusy(false);
     window.ShowMessage(QStringLiteral("Load..."), path);
     DrainPendingEvents(window);
 }

@@ -10,7 +10,10 @@
 bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
 {
     HostWindow& window = mixer.window;
+    window.SetBusy(true);
+    DrainPendingEvents(window);
     if (!configure()) {
+        window.SetBusy(false);
         return false;
     }
     SendAndSettle(mixer, kChannelBankSlot, 0.0f);
@@ -53,6 +56,7 @@ bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
     }
     DrainPendingEvents(window);
 
+    window.SetBusy(false);
     window.ShowMessage(QStringLiteral("Reset..."), QStringLiteral("Reset"));
     return true;
 }

@@ -16,6 +16,7 @@ void SaveScene(Mixer& mixer)
     if (path.isEmpty()) {
         window.ShowMessage(QStringLiteral("Quillon"), QStringLiteral("The requester was canceled."));
     } else {
+        window.SetBusy(true);
         TextFile file;
         const bool created = CreateFileForWriting(file, path);
         int number = 0;
@@ -30,6 +31,7 @@ void SaveScene(Mixer& mixer)
         reason = file.error;
     }
     DrainPendingEvents(window);
+    window.SetBusy(false);
     if (saved) {
         window.ShowMessage(QStringLiteral("Save..."), path);
     } else {

@@ -30,6 +30,7 @@ void ModalAnswerer::TypeFileName(const QString& path, std::function<void()> then
 void ModalAnswerer::Answer()
 {
     QWidget* modal = QApplication::activeModalWidget();
+    waitCursorSeen = waitCursorSeen || (modal && WaitCursorUp());
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         messages.push_back({box->windowTitle(), box->text()});
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
@@ -89,6 +90,12 @@ void ProgramUnderTest::TypeInto(int field, const QString& text)
     edit->selectAll();
     QTest::keyClicks(edit, text);
     Pump();
+}
+
+bool WaitCursorUp()
+{
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor && cursor->shape() == Qt::WaitCursor;
 }
 
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names)

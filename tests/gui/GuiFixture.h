@@ -31,6 +31,7 @@ public:
     void TypeFileName(const QString& path, std::function<void()> then = {});
 
     std::vector<SeenMessage> messages;
+    bool waitCursorSeen = false; // a requester showed while the wait cursor was the one in force
 
 private:
     void Answer();
@@ -62,6 +63,9 @@ public:
     Program program;
     bool started = false;
 };
+
+// Whether the desktop's wait cursor is the one in force.
+bool WaitCursorUp();
 
 // The datagrams of data files under tests/data, one per line in ParseBytes' notation, in order.
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names);

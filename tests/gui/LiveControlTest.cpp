@@ -2,6 +2,7 @@
 // what the console receives and what the window shows; the opener commands.
 #include "gui/GuiFixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
@@ -52,6 +53,14 @@ class LiveControlTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Under scripts/with-accessibility.sh the same gestures must send the same datagrams.
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsSet("QUILLON_EXPECT_ACCESSIBLE")) {
+            QTRY_VERIFY(QAccessible::isActive());
+        }
+    }
+
     void gestures_data()
     {
         QTest::addColumn<QStringList>("row");

@@ -12,11 +12,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A click on Reset that arrives while a command runs: the command lets it go at its next drain,
-// so no second command may follow.
-void ClickWhileBusy(ProgramUnderTest& p)
+// so no second command may follow. `busy` tells whether the wait cursor was up at that moment.
+void ClickWhileBusy(ProgramUnderTest& p, bool& busy)
 {
     QWidget* reset = p.Control(CommandControl(ControlRole::Reset));
-    QTimer::singleShot(0, reset, [reset] { QTest::mouseClick(reset, Qt::LeftButton); });
+    QTimer::singleShot(0, reset, [reset, &busy] {
+        busy = WaitCursorUp();
+        QTest::mouseClick(reset, Qt::LeftButton);
+    });
 }
 
 QByteArray TestData(const char* name)
@@ -40,8 +43,10 @@ private Q_SLOTS:
         }
         p.TypeInto(156, u"30"_s);
         p.console.TakeAll();
-        ClickWhileBusy(p);
+        bool busy = false;
+        ClickWhileBusy(p, busy);
         p.Click(CommandControl(ControlRole::Reset));
+        QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.console.WaitFor(69), ExpectedDatagrams({"reset.osc"}));
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Reset..."_s, u"Reset"_s}}));
         for (const int zero : {84, 99, 79, 190, 191, 67}) {
@@ -88,8 +93,10 @@ private Q_SLOTS:
         QFETCH(QList<int>, states);
         ProgramUnderTest p(43);
         WriteFile(p.Path(u"in.scene"_s), scene);
-        p.answerer.TypeFileName(p.Path(u"in.scene"_s), [&p] { ClickWhileBusy(p); });
+        bool busy = false;
+        p.answerer.TypeFileName(p.Path(u"in.scene"_s), [&p, &busy] { ClickWhileBusy(p, busy); });
         p.Click(CommandControl(ControlRole::LoadScene));
+        QVERIFY(busy && !QGuiApplication::overrideCursor());
         const std::vector<Bytes> expected = ExpectedDatagrams({"load-prelude.osc", sent.toLatin1().constData()});
         QCOMPARE(p.console.WaitFor(expected.size()), expected);
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Load..."_s, p.Path(u"in.scene"_s)}}));
@@ -99,8 +106,10 @@ private Q_SLOTS:
         p.Pump();
         QVERIFY(p.console.TakeAll().empty());
 
-        p.answerer.TypeFileName(p.Path(u"out.scene"_s), [&p] { ClickWhileBusy(p); });
+        busy = false;
+        p.answerer.TypeFileName(p.Path(u"out.scene"_s), [&p, &busy] { ClickWhileBusy(p, busy); });
         p.Click(CommandControl(ControlRole::SaveScene));
+        QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.answerer.messages.back(), (SeenMessage{u"Save..."_s, p.Path(u"out.scene"_s)}));
         if (QTest::currentDataTag() == "example"_L1) {
             QCOMPARE(ReadFile(p.Path(u"out.scene"_s)), scene);

@@ -3,10 +3,13 @@
 #include "gui/GuiFixture.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
+
+#include <set>
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -24,11 +27,17 @@ private Q_SLOTS:
         QCOMPARE(window->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
         const int statusTop = window->findChild<QStatusBar*>()->geometry().top();
         const QRect client(0, 0, 640, statusTop);
+        std::set<QString> consoleNames;
         for (const Control& c : kControls) {
+            QWidget* widget = p.Control(c.number);
+            const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), c.text);
+            if (c.slot >= 0) {
+                consoleNames.insert(name);
+            }
             if (c.kind == ControlKind::AddressField) {
                 continue;
             }
-            QWidget* widget = p.Control(c.number);
             const QRect rect(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
             QVERIFY2(widget && widget->geometry() == rect && client.contains(rect), c.text);
             const auto* field = qobject_cast<QLineEdit*>(widget);
@@ -41,6 +50,20 @@ private Q_SLOTS:
                                     c.rect.x == other.rect.x && std::abs(c.rect.y - other.rect.y) == 20;
                 QVERIFY2(&other == &c || column || !rect.intersects(otherRect), c.text);
             }
+        }
+        QCOMPARE(consoleNames.size(), std::size_t{79}); // the controls that drive the console, told apart
+        for (const auto& [number, spoken] : {std::pair{84, "Channel 01 fader"},
+                                             {100, "Main LR fader"},
+                                             {103, "DCA 3 fader"},
+                                             {116, "Bus 8 fader"},
+                                             {117, "Channel 01 level"},
+                                             {156, "Preamp 01 gain"},
+                                             {190, "Channel 03 mute"},
+                                             {72, "Link 01-02"},
+                                             {35, "DCA 1 label"},
+                                             {157, "Preamp 01 label"}}) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(p.Control(number))->text(QAccessible::Name),
+                     QString::fromLatin1(spoken));
         }
         QCOMPARE(p.program.window.StatusText(),
                  QStringLiteral("IP: 127.0.0.21 -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist "

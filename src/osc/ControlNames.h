@@ -1,0 +1,10 @@
+// What a screen reader says for each control: made from the control map, drawn nowhere.
+#pragma once
+
+#include "osc/ControlMap.h"
+
+#include <string>
+
+// "Channel 01 fader", "Main LR level", "Preamp 01 gain", "Channel 03 mute", "DCA 3 label";
+// boxes and buttons keep their captions.
+std::string SpokenName(const Control& control);
