@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 #include <unistd.h>
 
@@ -96,6 +97,44 @@ bool WaitCursorUp()
 {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+void ProgramUnderTest::Do(const QString& steps)
+{
+    for (const QString& step : steps.split(u';')) {
+        const QStringList words = step.split(u' ', Qt::SkipEmptyParts);
+        const QString& what = words[0];
+        QWidget* control = words.size() > 1 ? Control(words[1].toInt()) : QApplication::focusWidget();
+        if (what == u"drag") {
+            const QPoint thumb(control->width() / 2, control->height() - 6); // at 0 the thumb sits at the bottom
+            QTest::mousePress(control, Qt::LeftButton, {}, thumb);
+            QTest::mouseMove(control, thumb - QPoint(0, 300));
+            QTest::mouseRelease(control, Qt::LeftButton, {}, thumb - QPoint(0, 300));
+        } else if (what == u"key") { // without a key: the focus only
+            control->setFocus();
+            if (words.size() > 2) {
+                QTest::keyClick(control, QKeySequence::fromString(words[2])[0].key());
+            }
+        } else if (what == u"type") {
+            TypeInto(words[1].toInt(), words[2]);
+        } else if (what == u"return" || what == u"enter") {
+            QTest::keyClick(control ? control : program.window.MainWindow(),
+                            what == u"return" ? Qt::Key_Return : Qt::Key_Enter);
+        } else if (what == u"click") {
+            Click(words[1].toInt());
+        }
+        Pump();
+    }
+}
+
+QString ProgramUnderTest::Shown(const QString& expectation)
+{
+    const qsizetype at = expectation.indexOf(QRegularExpression(QStringLiteral("[=:]")));
+    const int number = expectation.left(at).toInt();
+    const QString shown = expectation[at + 1] == u'"' ? u'"' + program.window.GetControlText(number) + u'"'
+                          : expectation[at] == u':'   ? QString::fromLatin1(Control(number)->isEnabled() ? "on" : "off")
+                                                      : QString::number(program.window.GetControlState(number));
+    return expectation.left(at + 1) + shown;
 }
 
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names)

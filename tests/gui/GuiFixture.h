@@ -53,6 +53,12 @@ public:
     void Click(int number);
     // Clicks into a field and types over its text, as the user does; Return is not pressed.
     void TypeInto(int field, const QString& text);
+    // Gestures as the tables write them (tests/data/gestures.tsv): "drag 84; key 84 PgUp;
+    // key 84; type 117 75; return; enter; click 190", each followed by a pass of the main loop.
+    void Do(const QString& steps);
+    // What the window shows for one expectation, written the same way: "84=75" (state),
+    // "117=\"75\"" (text), "85:off" or "85:on" (disabled or not).
+    QString Shown(const QString& expectation);
     QWidget* Control(int number) const { return program.window.Control(number); }
     QString Path(const QString& name) const { return folder_.filePath(name); }
 

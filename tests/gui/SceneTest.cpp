@@ -36,12 +36,7 @@ private Q_SLOTS:
     void resetSendsItsSequenceAndZeroesTheWindow()
     {
         ProgramUnderTest p(40);
-        p.Control(84)->setFocus();
-        QTest::keyClick(p.Control(84), Qt::Key_PageUp);
-        for (const int box : {79, 190, 67}) {
-            p.Click(box);
-        }
-        p.TypeInto(156, u"30"_s);
+        p.Do(u"key 84 PgUp; click 79; click 190; click 67; type 156 30; return"_s);
         p.console.TakeAll();
         bool busy = false;
         ClickWhileBusy(p, busy);
@@ -49,12 +44,10 @@ private Q_SLOTS:
         QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.console.WaitFor(69), ExpectedDatagrams({"reset.osc"}));
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Reset..."_s, u"Reset"_s}}));
-        for (const int zero : {84, 99, 79, 190, 191, 67}) {
-            QCOMPARE(p.program.window.GetControlState(zero), std::int64_t{0});
+        for (const QString& shown :
+             u"84=0 117=\"0\" 79=0 99:on 132:on 16:on 190=0 191=0 67=0 156=\"0\""_s.split(u' ')) {
+            QCOMPARE(p.Shown(shown), shown);
         }
-        QCOMPARE(p.program.window.GetControlText(117), u"0"_s);
-        QCOMPARE(p.program.window.GetControlText(156), u"0"_s);
-        QVERIFY(p.Control(99)->isEnabled() && p.Control(132)->isEnabled() && p.Control(16)->isEnabled());
         p.Pump();
         QVERIFY(p.console.TakeAll().empty());
     }
@@ -78,19 +71,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("scene");
         QTest::addColumn<QString>("sent");
-        QTest::addColumn<QList<int>>("states"); // control, state, ...
+        QTest::addColumn<QString>("shown");
         QTest::newRow("example") << TestData("example.scene") << "load-example.osc"
-                                 << QList<int>{84, 75, 100, 80, 67, 1, 190, 1, 85, 0};
+                                 << "84=75 117=\"75\" 100=80 156=\"30\" 67=1 190=1 85=0";
         QTest::newRow("79 empty lines") << QByteArray(79 * 2, '\n').replace("\n\n", "\r\n") << "load-empty-lines.osc"
-                                        << QList<int>{204, 0, 69, 0};
-        QTest::newRow("3 lines, LF") << TestData("short.scene") << "load-short.osc" << QList<int>{84, 100, 85, 100};
+                                        << "204=0 69=0 72=0 85:on";
+        QTest::newRow("3 lines, LF") << TestData("short.scene") << "load-short.osc"
+                                     << "84=100 85=100 118=\"100\"";
     }
 
     void loadSendsTheSceneAndSaveWritesItBack()
     {
         QFETCH(QByteArray, scene);
         QFETCH(QString, sent);
-        QFETCH(QList<int>, states);
+        QFETCH(QString, shown);
         ProgramUnderTest p(43);
         WriteFile(p.Path(u"in.scene"_s), scene);
         bool busy = false;
@@ -100,8 +94,8 @@ private Q_SLOTS:
         const std::vector<Bytes> expected = ExpectedDatagrams({"load-prelude.osc", sent.toLatin1().constData()});
         QCOMPARE(p.console.WaitFor(expected.size()), expected);
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Load..."_s, p.Path(u"in.scene"_s)}}));
-        for (qsizetype i = 0; i < states.size(); i += 2) {
-            QCOMPARE(p.program.window.GetControlState(states[i]), std::int64_t{states[i + 1]});
+        for (const QString& expectation : shown.split(u' ')) {
+            QCOMPARE(p.Shown(expectation), expectation);
         }
         p.Pump();
         QVERIFY(p.console.TakeAll().empty());

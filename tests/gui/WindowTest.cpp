@@ -52,18 +52,10 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(consoleNames.size(), std::size_t{79}); // the controls that drive the console, told apart
-        for (const auto& [number, spoken] : {std::pair{84, "Channel 01 fader"},
-                                             {100, "Main LR fader"},
-                                             {103, "DCA 3 fader"},
-                                             {116, "Bus 8 fader"},
-                                             {117, "Channel 01 level"},
-                                             {156, "Preamp 01 gain"},
-                                             {190, "Channel 03 mute"},
-                                             {72, "Link 01-02"},
-                                             {35, "DCA 1 label"},
-                                             {157, "Preamp 01 label"}}) {
-            QCOMPARE(QAccessible::queryAccessibleInterface(p.Control(number))->text(QAccessible::Name),
-                     QString::fromLatin1(spoken));
+        for (const Words& row : ReadTable("spoken-names.tsv")) {
+            const QString name =
+                QAccessible::queryAccessibleInterface(p.Control(std::stoi(row[0])))->text(QAccessible::Name);
+            QCOMPARE(name.toStdString(), row[1]);
         }
         QCOMPARE(p.program.window.StatusText(),
                  QStringLiteral("IP: 127.0.0.21 -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist "
