@@ -1,4 +1,4 @@
-// Encodes one OSC message with a single float argument into a caller's zero-filled block.
+// Encodes one OSC message with a single float or int32 argument into a caller's zero-filled block.
 #include "osc/OscMessage.h"
 
 #include <bit>
@@ -20,19 +20,18 @@ std::ptrdiff_t AppendPaddedText(std::uint8_t* out, std::string_view text)
     return PaddedTextSize(text);
 }
 
-// OSC float32 is the IEEE 754 single bit pattern, most significant byte first.
-std::ptrdiff_t AppendFloatBigEndian(std::uint8_t* out, float value)
+// OSC float32 and int32 are 32-bit patterns (IEEE 754 single, two's complement), most significant
+// byte first.
+std::ptrdiff_t AppendBigEndian(std::uint8_t* out, std::uint32_t bits)
 {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
     for (int i = 0; i < 4; ++i) {
         out[i] = static_cast<std::uint8_t>(bits >> (24 - 8 * i));
     }
     return 4;
 }
 
-} // namespace
-
-std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag, float value)
+std::ptrdiff_t BuildWithArgumentBits(std::uint8_t* block, std::string_view address, std::string_view typeTag,
+                                     std::uint32_t bits)
 {
     // Checked before any write so an oversized text leaves the block untouched.
     if (block == nullptr || PaddedTextSize(address) + PaddedTextSize(typeTag) + 4 > kOscMessageSize) {
@@ -40,6 +39,19 @@ std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, st
     }
     std::ptrdiff_t position = AppendPaddedText(block, address);
     position += AppendPaddedText(block + position, typeTag);
-    position += AppendFloatBigEndian(block + position, value);
+    position += AppendBigEndian(block + position, bits);
     return position;
+}
+
+} // namespace
+
+std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag, float value)
+{
+    return BuildWithArgumentBits(block, address, typeTag, std::bit_cast<std::uint32_t>(value));
+}
+
+std::ptrdiff_t BuildOscIntMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag,
+                                  std::int32_t value)
+{
+    return BuildWithArgumentBits(block, address, typeTag, static_cast<std::uint32_t>(value));
 }

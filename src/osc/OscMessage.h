@@ -13,3 +13,7 @@ inline constexpr std::ptrdiff_t kOscMessageSize = 2048;
 // returns the message length. Returns 0 and writes nothing when `block` is null or the message
 // would not fit in the block.
 std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag, float value);
+
+// The same with `value` as a big-endian two's complement int32, the argument of an ",i" message.
+std::ptrdiff_t BuildOscIntMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag,
+                                  std::int32_t value);
