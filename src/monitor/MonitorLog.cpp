@@ -1,7 +1,9 @@
 // The monitor's lines: message lines with the console's meaning, error lines, and the summary.
 #include "monitor/MonitorLog.h"
 
+#include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
+#include "osc/OscMessage.h"
 
 #include <algorithm>
 #include <charconv>
@@ -208,7 +210,10 @@ std::string Describe(const DecodedMessage& message, OutputFormat format)
                ",\"args\":" + JsonArguments(message) +
                ",\"meaning\":" + (meaning.empty() ? "null" : JsonString(meaning));
     }
-    std::string text = EscapeText(message.address) + ' ' + EscapeText(message.typeTags);
+    std::string text = EscapeText(message.address);
+    if (!message.typeTags.empty()) {
+        text += ' ' + EscapeText(message.typeTags);
+    }
     if (!message.arguments.empty()) {
         text += ' ' + FormatArguments(message);
     }
@@ -227,21 +232,93 @@ std::string Count(std::size_t count, const char* one, const char* many)
     return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
+// Nearest to a float set to a switch or link, whose value the console keeps as an int.
+std::int32_t NearestInt(float value)
+{
+    if (std::isnan(value)) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(std::clamp(std::round(double{value}), -2147483648.0, 2147483647.0));
+}
+
 } // namespace
+
+bool IsQuery(const DecodedMessage& message)
+{
+    return message.arguments.empty() && MeaningOf(message.address) != Meaning::InitAll;
+}
+
+ConsoleTable::ConsoleTable()
+{
+    AddressTable addresses;
+    FillAddressTable(addresses);
+    for (int slot = 0; slot < kSlotsInUse; ++slot) {
+        const std::string& address = addresses[static_cast<std::size_t>(slot)];
+        if (slot == kChannelBankSlot || slot == kGroupBankSlot || slot == kInitAllSlot) {
+            continue;
+        }
+        // Every channel and the main bus on, links off, faders and gains at 0.0.
+        switch (*MeaningOf(address)) {
+        case Meaning::OnSwitch:
+            initial_.emplace(address, std::int32_t{1});
+            break;
+        case Meaning::ChannelLink:
+            initial_.emplace(address, std::int32_t{0});
+            break;
+        default:
+            initial_.emplace(address, 0.0f);
+        }
+    }
+    values_ = initial_;
+}
+
+std::vector<std::uint8_t> ConsoleTable::Receive(const DecodedMessage& message)
+{
+    if (MeaningOf(message.address) == Meaning::InitAll) {
+        values_ = initial_;
+        return {};
+    }
+    const auto entry = values_.find(message.address);
+    if (entry == values_.end()) {
+        return {};
+    }
+    OscArgument& value = entry->second;
+    const auto* whole = std::get_if<std::int32_t>(&value);
+    if (IsQuery(message)) {
+        std::vector<std::uint8_t> answer(kOscMessageSize, 0);
+        answer.resize(static_cast<std::size_t>(
+            whole ? BuildOscIntMessage(answer.data(), message.address, ",i", *whole)
+                  : BuildOscMessage(answer.data(), message.address, ",f", std::get<float>(value))));
+        return answer;
+    }
+    if (message.typeTags == ",i") {
+        const std::int32_t set = std::get<std::int32_t>(message.arguments.front());
+        value = whole ? OscArgument(set) : OscArgument(static_cast<float>(set));
+    } else if (message.typeTags == ",f") {
+        const float set = std::get<float>(message.arguments.front());
+        value = whole ? OscArgument(NearestInt(set)) : OscArgument(set);
+    }
+    return {};
+}
 
 std::string ConsoleMeaning(const DecodedMessage& message)
 {
     const std::optional<Meaning> meaning = MeaningOf(message.address);
+    if (meaning == Meaning::InitAll) {
+        return "initialise console";
+    }
+    if (IsQuery(message)) {
+        return "query";
+    }
     if (!meaning) {
         return {};
     }
-    if (*meaning == Meaning::InitAll) {
-        return "initialise console";
+    // Like the console, take an int where a float is expected and the other way round.
+    if (message.typeTags != ",f" && message.typeTags != ",i") {
+        return "not understood: the console expects one number (,f or ,i)";
     }
-    if (message.typeTags != ",f") {
-        return "not understood: the console expects one float (,f)";
-    }
-    const float value = std::get<float>(message.arguments.front());
+    const auto* whole = std::get_if<std::int32_t>(&message.arguments.front());
+    const float value = whole ? static_cast<float>(*whole) : std::get<float>(message.arguments.front());
     switch (*meaning) {
     case Meaning::Fader:
         return FormatFaderLevel(value) + (InConsoleRange(value) ? "" : ", outside the console's 0.0 to 1.0");
@@ -309,6 +386,7 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
         return {Fixed(seconds, 3) + " s  bundle without messages (" + size + " bytes)"};
     }
     std::vector<std::string> lines;
+    answers_.clear();
     for (const DecodedMessage& message : result.messages) {
         std::optional<double> gapMs;
         if (lastMessageSeconds_) {
@@ -318,7 +396,15 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
         lastMessageSeconds_ = seconds;
         ++messageCount_;
         lines.push_back(MessageLine(message, seconds, gapMs));
-        state_.insert_or_assign(message.address, message);
+        if (std::vector<std::uint8_t> answer = console_.Receive(message); !answer.empty()) {
+            answers_.push_back(std::move(answer));
+        }
+        // A query asks for the state and leaves it as it was.
+        if (IsQuery(message)) {
+            ++queryCount_;
+        } else {
+            state_.insert_or_assign(message.address, message);
+        }
     }
     return lines;
 }
@@ -351,11 +437,13 @@ std::vector<std::string> MonitorLog::Summary() const
         for (const auto& [address, message] : state_) {
             state += (state.size() > 1 ? ",{" : "{") + Describe(message, format_) + "}";
         }
-        return {"{\"summary\":{\"messages\":" + std::to_string(messageCount_) + ",\"malformed\":" +
-                std::to_string(malformedCount_) + ",\"gaps_ms\":" + gaps + ",\"state\":" + state + "]}}"};
+        return {"{\"summary\":{\"messages\":" + std::to_string(messageCount_) +
+                ",\"queries\":" + std::to_string(queryCount_) + ",\"malformed\":" + std::to_string(malformedCount_) +
+                ",\"gaps_ms\":" + gaps + ",\"state\":" + state + "]}}"};
     }
 
-    std::vector<std::string> lines{"summary: " + Count(messageCount_, "message", "messages") + ", " +
+    const std::string queries = queryCount_ > 0 ? " (" + Count(queryCount_, "query", "queries") + ")" : "";
+    std::vector<std::string> lines{"summary: " + Count(messageCount_, "message", "messages") + queries + ", " +
                                    Count(malformedCount_, "malformed datagram", "malformed datagrams")};
     std::string gaps = "gaps between messages (ms):";
     for (const Statistic& statistic : statistics) {

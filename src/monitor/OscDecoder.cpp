@@ -109,8 +109,10 @@ std::string DecodeMessage(Bytes data, DecodedMessage& message)
     if (std::string error = reader.ReadString(message.address, "address"); !error.empty()) {
         return error;
     }
+    // Older OSC senders omit the type tag string of a message without arguments, and a console
+    // takes such a message as a query.
     if (reader.Left() == 0) {
-        return "missing type tag string";
+        return {};
     }
     if (std::string error = reader.ReadString(message.typeTags, "type tag string"); !error.empty()) {
         return error;

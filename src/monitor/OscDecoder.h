@@ -14,7 +14,7 @@ using OscArgument = std::variant<std::int32_t, float, std::string, OscBlob>;
 
 struct DecodedMessage {
     std::string address;  // starts with '/'; any bytes but NUL after that
-    std::string typeTags; // as sent, with the leading ','
+    std::string typeTags; // as sent, with the leading ','; empty when the message ends after the address
     std::vector<OscArgument> arguments;
     bool operator==(const DecodedMessage&) const = default;
 };

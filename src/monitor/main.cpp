@@ -1,5 +1,5 @@
 // quillon-monitor: stands in for the console on UDP, prints every message that arrives with what
-// the console would make of it, and a summary at the end.
+// the console would make of it, and a summary at the end; with --answer it answers queries too.
 #include "monitor/MonitorLog.h"
 
 #include <algorithm>
@@ -20,19 +20,21 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: quillon-monitor [--bind ADDRESS] [--port N] [--json] [--count N] [--timeout SECONDS]\n"
-    "                       [--help] [--version]\n"
+    "Usage: quillon-monitor [--bind ADDRESS] [--port N] [--json] [--answer] [--count N]\n"
+    "                       [--timeout SECONDS] [--help] [--version]\n"
     "Stands in for an X32 Compact console: receives OSC 1.0 over UDP on ADDRESS:N (default\n"
     "127.0.0.1:10023; port 0 picks a free one), prints one line per message with the time since start,\n"
     "the gap since the previous message and what the console makes of it, and one line per malformed\n"
     "datagram. Stops on SIGINT or SIGTERM, after the datagram that brings the message count to N\n"
     "(--count), or after SECONDS (--timeout), then prints a summary and the state the console would hold.\n"
-    "  --json  the same as JSON Lines, one object per line\n";
+    "  --json    the same as JSON Lines, one object per line\n"
+    "  --answer  answer each query (a message without arguments) with the value the console holds\n";
 
 struct Options {
     std::string bind = "127.0.0.1";
     int port = 10023;
     bool json = false;
+    bool answer = false;
     std::size_t count = 0;     // 0: no limit
     double timeoutSeconds = 0; // 0: no limit
 };
@@ -56,6 +58,10 @@ std::string ParseOptions(int argc, char** argv, Options& options, bool& exitNow)
         }
         if (option == "--json") {
             options.json = true;
+            continue;
+        }
+        if (option == "--answer") {
+            options.answer = true;
             continue;
         }
         if (option != "--bind" && option != "--port" && option != "--count" && option != "--timeout") {
@@ -176,10 +182,22 @@ int main(int argc, char** argv)
         if (ready[1].revents != 0) {
             break;
         }
-        const ssize_t size = ready[0].revents != 0 ? ::recv(socket, datagram, sizeof datagram, MSG_DONTWAIT) : -1;
+        sockaddr_in sender{};
+        socklen_t senderSize = sizeof sender;
+        const ssize_t size = ready[0].revents != 0 ? ::recvfrom(socket, datagram, sizeof datagram, MSG_DONTWAIT,
+                                                                reinterpret_cast<sockaddr*>(&sender), &senderSize)
+                                                   : -1;
         if (size >= 0) {
             const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
             Emit(log.Receive({datagram, static_cast<std::size_t>(size)}, seconds.count()));
+            // Back to whoever asked, from the port it asked, as the console answers; a lost answer
+            // is the asker's to notice, as with a real console on UDP.
+            for (const std::vector<std::uint8_t>& answer : log.Answers()) {
+                if (options.answer) {
+                    ::sendto(socket, answer.data(), answer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender),
+                             senderSize);
+                }
+            }
             stop = options.count > 0 && log.MessageCount() >= options.count;
         }
     }

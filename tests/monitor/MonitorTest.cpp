@@ -120,8 +120,9 @@ TEST(MonitorProgram, JsonUntilSignalled)
     ASSERT_TRUE(monitor.WaitForLine(R"("gap_ms":null,"address":"/ch/16/mix/fader")"));
     ::kill(monitor.pid, SIGTERM);
     ASSERT_EQ(monitor.Finish(), 0);
-    EXPECT_EQ(monitor.Lines().back(), R"({"summary":{"messages":1,"malformed":0,"gaps_ms":null,"state":[{"address":)"
-                                      R"("/ch/16/mix/fader","types":",f","args":[0.25],"meaning":"-30.0 dB"}]}})");
+    EXPECT_EQ(monitor.Lines().back(),
+              R"({"summary":{"messages":1,"queries":0,"malformed":0,"gaps_ms":null,"state":[{"address":)"
+              R"("/ch/16/mix/fader","types":",f","args":[0.25],"meaning":"-30.0 dB"}]}})");
 }
 
 TEST(MonitorProgram, RefusesBadOptions)
