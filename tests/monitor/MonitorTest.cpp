@@ -1,7 +1,7 @@
 // The bytes on the wire and what the console makes of them: the encoder, the address table, the
 // console units, the monitor's lines from its strict decoder and a whole run with its summary in
 // text and JSON (the tables are in tests/data); then the built quillon-monitor on 127.0.0.N with a
-// message from liblo's oscsend (an encoder other than ours) and raw datagrams.
+// message from liblo's oscsend (an encoder other than ours), raw datagrams and queries it answers.
 #include "monitor/MonitorLog.h"
 #include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
@@ -123,6 +123,26 @@ TEST(MonitorProgram, JsonUntilSignalled)
     EXPECT_EQ(monitor.Lines().back(),
               R"({"summary":{"messages":1,"queries":0,"malformed":0,"gaps_ms":null,"state":[{"address":)"
               R"("/ch/16/mix/fader","types":",f","args":[0.25],"meaning":"-30.0 dB"}]}})");
+}
+
+// --answer: each row of the table sent in turn, its line awaited; then exactly the answers, in
+// order, from the monitor's port; the summary counts the queries apart.
+TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
+{
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.12", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.12:").value_or("no line: 0").substr(24));
+    UdpReceiver console(22);
+    std::vector<Bytes> answers;
+    for (const Words& row : ReadTable("monitor-answers.tsv")) {
+        ASSERT_TRUE(console.SendTo(12, port, ParseBytes(row[0])));
+        ASSERT_TRUE(monitor.WaitForLine(row[1])) << row[1];
+        if (!row[2].empty())
+            answers.push_back(ParseBytes(row[2]));
+    }
+    EXPECT_EQ(console.WaitFor(answers.size() + 1, std::chrono::milliseconds(500)), answers);
+    ::kill(monitor.pid, SIGTERM);
+    EXPECT_TRUE(monitor.WaitForLine("summary: 23 messages (16 queries), 0 malformed datagrams"));
+    EXPECT_EQ(monitor.Finish(), 0);
 }
 
 TEST(MonitorProgram, RefusesBadOptions)
