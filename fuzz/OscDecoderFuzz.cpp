@@ -1,4 +1,5 @@
-// libFuzzer target: any datagram through the strict decoder and the monitor's text and JSON lines.
+// libFuzzer target: any datagram through the strict decoder, the monitor's text and JSON lines and
+// the console table that answers queries.
 #include "monitor/MonitorLog.h"
 
 #include <algorithm>
@@ -27,6 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const DecodeResult result = DecodeDatagram(datagram);
     if (!result.Ok() && !result.messages.empty()) {
         std::abort();
+    }
+    // Only a query gets an answer: one message to the same address with one ",f" or ",i" argument.
+    ConsoleTable console;
+    for (const DecodedMessage& message : result.messages) {
+        const std::vector<std::uint8_t> answer = console.Receive(message);
+        const std::vector<DecodedMessage> decoded = DecodeDatagram(answer).messages;
+        if (!answer.empty() && (!IsQuery(message) || decoded.size() != 1 || decoded[0].address != message.address ||
+                                (decoded[0].typeTags != ",f" && decoded[0].typeTags != ",i"))) {
+            std::abort();
+        }
     }
     for (const OutputFormat format : {OutputFormat::Text, OutputFormat::Json}) {
         MonitorLog log(format);
