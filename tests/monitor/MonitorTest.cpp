@@ -125,8 +125,8 @@ TEST(MonitorProgram, JsonUntilSignalled)
               R"("/ch/16/mix/fader","types":",f","args":[0.25],"meaning":"-30.0 dB"}]}})");
 }
 
-// --answer: each row of the table sent in turn, its line awaited; then exactly the answers, in
-// order, from the monitor's port; the summary counts the queries apart.
+// --answer: each row of the table sent in turn and its line awaited (queries say "query"); then
+// exactly the answers, in order, from the monitor's port. RunAndSummary checks the query count.
 TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
 {
     ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.12", "--port", "0", "--timeout", "60"}));
@@ -136,13 +136,10 @@ TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
     for (const Words& row : ReadTable("monitor-answers.tsv")) {
         ASSERT_TRUE(console.SendTo(12, port, ParseBytes(row[0])));
         ASSERT_TRUE(monitor.WaitForLine(row[1])) << row[1];
-        if (!row[2].empty())
-            answers.push_back(ParseBytes(row[2]));
+        answers.push_back(ParseBytes(row[2]));
     }
+    std::erase(answers, Bytes{});
     EXPECT_EQ(console.WaitFor(answers.size() + 1, std::chrono::milliseconds(500)), answers);
-    ::kill(monitor.pid, SIGTERM);
-    EXPECT_TRUE(monitor.WaitForLine("summary: 23 messages (16 queries), 0 malformed datagrams"));
-    EXPECT_EQ(monitor.Finish(), 0);
 }
 
 TEST(MonitorProgram, RefusesBadOptions)
