@@ -371,6 +371,7 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
 {
     const DecodeResult result = DecodeDatagram(datagram);
     const std::string size = std::to_string(datagram.size());
+    answers_.clear(); // also when the datagram holds no message
     if (!result.Ok()) {
         ++malformedCount_;
         if (format_ == OutputFormat::Json) {
@@ -386,7 +387,6 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
         return {Fixed(seconds, 3) + " s  bundle without messages (" + size + " bytes)"};
     }
     std::vector<std::string> lines;
-    answers_.clear();
     for (const DecodedMessage& message : result.messages) {
         std::optional<double> gapMs;
         if (lastMessageSeconds_) {
