@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillon and starts it in the current folder. Without a
 # config.ini there, writes one for 127.0.0.1 and starts quillon-monitor beside the program,
-# so its messages can be seen without a console.
+# so its messages can be seen without a console; the monitor answers queries as a console does,
+# so `run.sh --read-console` starts from the monitor's mix. Arguments go to quillon.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,8 +19,8 @@ fi
 
 monitor=
 if [ "$(head -c 64 config.ini | tr -d '\r')" = "$(printf '127\n0\n0\n1')" ] && [ -x "$build/src/monitor/quillon-monitor" ]; then
-    "$build/src/monitor/quillon-monitor" --bind 127.0.0.1 --port 10023 &
+    "$build/src/monitor/quillon-monitor" --answer --bind 127.0.0.1 --port 10023 &
     monitor=$!
     trap 'kill "$monitor" 2>/dev/null; wait "$monitor" 2>/dev/null' EXIT
 fi
-"$build/src/quillon"
+"$build/src/quillon" "$@"

@@ -7,19 +7,23 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quillon [--help] [--version]\n"
+    "Usage: quillon [--read-console] [--help] [--version]\n"
     "Desktop remote control for a Behringer X32 Compact mixing console. Reads the console's IPv4\n"
     "address from config.ini in the current folder, one octet per line, and sends OSC 1.0 over UDP\n"
     "to the console's port 10023. Qt's own options (such as -platform) go to Qt; any other argument\n"
-    "is ignored.\n";
+    "is ignored.\n"
+    "  --read-console  start from the console's mix: ask the console for every fader, preamp gain,\n"
+    "                  on switch and link, and show the answers; nothing but the questions is sent\n";
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
     // Answered before the window system starts, so they work without a display.
+    bool readConsole = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        readConsole = readConsole || argument == "--read-console";
         if (argument == "--help") {
             std::cout << kUsage;
             return 0;
@@ -30,5 +34,5 @@ int main(int argc, char* argv[])
         }
     }
     WindowSystem windowSystem(argc, argv);
-    return RunQuillon();
+    return RunQuillon(readConsole);
 }

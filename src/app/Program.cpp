@@ -4,6 +4,7 @@
 #include "app/Configuration.h"
 #include "app/Dispatch.h"
 #include "app/Layout.h"
+#include "app/ReadConsole.h"
 #include "host/Network.h"
 
 QString WindowTitle()
@@ -27,6 +28,10 @@ bool StartProgram(Program& program)
     ShowConsoleUnits(program.window);
     program.window.HoldRedraw(false);
     DrainPendingEvents(program.window);
+    if (program.shell.readConsole) {
+        ReadConsoleMix(program);
+        DrainPendingEvents(program.window); // what was clicked while the window filled does not count
+    }
     return true;
 }
 
@@ -60,9 +65,10 @@ void ShutDown(Program& program)
     program.mixer.link = nullptr;
 }
 
-int RunQuillon()
+int RunQuillon(bool readConsole)
 {
     Program program;
+    program.shell.readConsole = readConsole;
     if (StartProgram(program)) {
         RunMainLoop(program);
     }

@@ -8,10 +8,9 @@
 
 // Shell state, alive from start-up to exit.
 struct Shell {
-    int quit = 0;                // 1 ends the main loop
-    int currentControl = 0;      // control number of the control event being handled
-    int returnKeyArmed = 0;      // 1 once Return is a shortcut; never reset
-    std::int64_t typedValue = 0; // number read from a value field on Return
+    bool quit = false;           // ends the main loop
+    bool returnKeyArmed = false; // Return is a shortcut from the first value-field event on; never reset
+    bool readConsole = false;    // --read-console: start from the console's mix
     QString mixerAddress;        // dotted IPv4 text from config.ini
 };
 
@@ -38,4 +37,4 @@ void RunMainLoop(Program& program);
 void ShutDown(Program& program);
 
 // The whole program; its exit status, always 0.
-int RunQuillon();
+int RunQuillon(bool readConsole);

@@ -1,4 +1,5 @@
-// The mixer link over BSD sockets: a non-blocking UDP socket that sends and never receives.
+// The mixer link over BSD sockets: a non-blocking UDP socket that sends, and reads only the
+// answers of an opt-in start-up read.
 #include "host/Network.h"
 
 #include <arpa/inet.h>
@@ -6,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <optional>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -67,7 +69,7 @@ Connection* OpenConnection(const QString& host, int port)
         return nullptr;
     }
     auto* connection = new Connection{*address, static_cast<std::uint16_t>(port), socket};
-    // Unbound and unconnected: the first send picks the local port, and nothing is ever read.
+    // Unbound and unconnected: the first send picks the local port; nothing can arrive before it.
     if (!SetNonBlocking(socket)) {
         CloseConnection(connection);
         return nullptr;
@@ -83,6 +85,25 @@ long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdif
     const sockaddr_in peer = PeerOf(*connection);
     return static_cast<long>(::sendto(connection->socket, block, static_cast<std::size_t>(length), 0,
                                       reinterpret_cast<const sockaddr*>(&peer), sizeof peer));
+}
+
+long ReceiveDatagram(Connection* connection, std::uint8_t* buffer, std::size_t capacity, int milliseconds,
+                     std::uint32_t& fromAddress, std::uint16_t& fromPort)
+{
+    if (connection == nullptr) {
+        return -1;
+    }
+    pollfd ready{connection->socket, POLLIN, 0};
+    if (::poll(&ready, 1, milliseconds) != 1) {
+        return -1;
+    }
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    const ssize_t length =
+        ::recvfrom(connection->socket, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&from), &size);
+    fromAddress = from.sin_addr.s_addr;
+    fromPort = ntohs(from.sin_port);
+    return static_cast<long>(length);
 }
 
 void CloseConnection(Connection* connection)

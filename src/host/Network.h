@@ -22,6 +22,12 @@ Connection* OpenConnection(const QString& host, int port);
 // One datagram of `length` bytes; -1 when `connection` is null or the send is refused at once.
 long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdiff_t length);
 
+// Waits up to `milliseconds` for one datagram on the link's socket (bound by its first send) and
+// copies at most `capacity` bytes of it; its length, or -1 when none came or `connection` is
+// null. `fromAddress` (network byte order) and `fromPort` (host byte order) say who sent it.
+long ReceiveDatagram(Connection* connection, std::uint8_t* buffer, std::size_t capacity, int milliseconds,
+                     std::uint32_t& fromAddress, std::uint16_t& fromPort);
+
 // Closes the socket and frees the record; null is ignored.
 void CloseConnection(Connection* connection);
 

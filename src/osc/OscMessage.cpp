@@ -55,3 +55,12 @@ std::ptrdiff_t BuildOscIntMessage(std::uint8_t* block, std::string_view address,
 {
     return BuildWithArgumentBits(block, address, typeTag, static_cast<std::uint32_t>(value));
 }
+
+std::ptrdiff_t BuildOscQuery(std::uint8_t* block, std::string_view address)
+{
+    if (block == nullptr || PaddedTextSize(address) + PaddedTextSize(",") > kOscMessageSize) {
+        return 0;
+    }
+    const std::ptrdiff_t length = AppendPaddedText(block, address);
+    return length + AppendPaddedText(block + length, ",");
+}

@@ -17,3 +17,7 @@ std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, st
 // The same with `value` as a big-endian two's complement int32, the argument of an ",i" message.
 std::ptrdiff_t BuildOscIntMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag,
                                   std::int32_t value);
+
+// A query: `address`, then the type tag "," of a message without arguments. The console answers
+// it with the parameter's current value. Same block and failure rules as BuildOscMessage.
+std::ptrdiff_t BuildOscQuery(std::uint8_t* block, std::string_view address);

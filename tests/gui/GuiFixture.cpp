@@ -51,9 +51,10 @@ void ModalAnswerer::Answer()
     }
 }
 
-ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config)
+ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, bool readConsole)
     : previousDirectory_(QDir::currentPath()), console(lastOctet)
 {
+    program.shell.readConsole = readConsole;
     if (!config.isNull()) {
         WriteFile(folder_.filePath(QStringLiteral("config.ini")), config);
     }
@@ -91,6 +92,11 @@ void ProgramUnderTest::TypeInto(int field, const QString& text)
     edit->selectAll();
     QTest::keyClicks(edit, text);
     Pump();
+}
+
+QByteArray TestData(const char* name)
+{
+    return ReadFile(qEnvironmentVariable("QUILLON_TEST_DATA") + u'/' + QLatin1String(name));
 }
 
 bool WaitCursorUp()

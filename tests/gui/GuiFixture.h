@@ -43,7 +43,8 @@ class ProgramUnderTest {
 public:
     // Writes `config` (unless null) as config.ini into a fresh folder, makes that the current
     // directory and starts the program there. The test's socket listens on 127.0.0.N:10023.
-    ProgramUnderTest(int lastOctet, const QByteArray& config);
+    // With `readConsole`, as `quillon --read-console`.
+    ProgramUnderTest(int lastOctet, const QByteArray& config, bool readConsole = false);
     explicit ProgramUnderTest(int lastOctet) : ProgramUnderTest(lastOctet, ConfigFor(lastOctet)) {}
     ~ProgramUnderTest();
 
@@ -72,6 +73,9 @@ public:
 
 // Whether the desktop's wait cursor is the one in force.
 bool WaitCursorUp();
+
+// A file under tests/data, as it is.
+QByteArray TestData(const char* name);
 
 // The datagrams of data files under tests/data, one per line in ParseBytes' notation, in order.
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names);

@@ -22,11 +22,6 @@ void ClickWhileBusy(ProgramUnderTest& p, bool& busy)
     });
 }
 
-QByteArray TestData(const char* name)
-{
-    return ReadFile(qEnvironmentVariable("QUILLON_TEST_DATA") + u'/' + QLatin1String(name));
-}
-
 } // namespace
 
 class SceneTest : public QObject {

@@ -48,6 +48,20 @@ std::vector<Bytes> UdpReceiver::WaitFor(std::size_t count, std::chrono::millisec
     return datagrams;
 }
 
+Bytes UdpReceiver::TakeOne(int& fromPort, std::chrono::milliseconds deadline)
+{
+    std::uint8_t buffer[65536];
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    pollfd ready{socket_, POLLIN, 0};
+    const ssize_t length =
+        ::poll(&ready, 1, int(deadline.count())) > 0
+            ? ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size)
+            : -1;
+    fromPort = ntohs(from.sin_port);
+    return length < 0 ? Bytes() : Bytes(buffer, buffer + length);
+}
+
 bool UdpReceiver::SendTo(int lastOctet, int port, const Bytes& datagram) const
 {
     const sockaddr_in to = Loopback(lastOctet, port);

@@ -31,6 +31,8 @@ public:
     std::vector<Bytes> TakeAll();
     // Waits until `count` datagrams have arrived in all, or none arrives for `deadline`, and takes them.
     std::vector<Bytes> WaitFor(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(20));
+    // The next datagram within `deadline` (empty when none came), and the port it came from.
+    Bytes TakeOne(int& fromPort, std::chrono::milliseconds deadline);
     // Sends one datagram from this socket to 127.0.0.N:port; true when all of it went.
     bool SendTo(int lastOctet, int port, const Bytes& datagram) const;
 

@@ -1,0 +1,98 @@
+// quillon --read-console: the window starts from the console's mix, with nothing sent but the
+// questions; a console that never answers, and answers that must not count.
+#include "gui/GuiFixture.h"
+#include "monitor/OscDecoder.h"
+
+#include <QTest>
+#include <csignal>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void ExpectShown(ProgramUnderTest& p, const QString& expectations)
+{
+    for (const QString& shown : expectations.split(u' ')) {
+        QCOMPARE(p.Shown(shown), shown);
+    }
+}
+
+} // namespace
+
+class ReadConsoleTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsFromTheMixTheStandInHolds()
+    {
+        ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.61", "--port", "10023"}));
+        QVERIFY(monitor.WaitForLine("listening on 127.0.0.61:10023"));
+        UdpReceiver desk(60, 0); // another remote control left this mix on the console
+        for (const Bytes& set : ExpectedDatagrams({"read-mix.osc"})) {
+            desk.SendTo(61, 10023, set);
+        }
+        QVERIFY(monitor.WaitForLine("/config/chlink/1-2"));
+        ProgramUnderTest p(60, ConfigFor(61), true);
+        QVERIFY(p.answerer.messages.empty());
+        ExpectShown(p, uR"(84=75 117="75" 85=75 100=80 133="80" 156="30" 190=1 188=0 72=1 85:off 118:off)"_s);
+        p.answerer.TypeFileName(p.Path(u"mix.scene"_s)); // as a window set by hand would save it
+        p.Click(CommandControl(ControlRole::SaveScene));
+        QCOMPARE(ReadFile(p.Path(u"mix.scene"_s)), TestData("read-mix.scene"));
+        ::kill(monitor.pid, SIGTERM);
+        monitor.Finish();
+        const Words& log = monitor.Lines();
+        QCOMPARE(std::count_if(log.begin(), log.end(),
+                               [](const std::string& line) { return line.find("query") != std::string::npos; }),
+                 std::ptrdiff_t{74});
+    }
+
+    void aConsoleThatNeverAnswers()
+    {
+        ProgramUnderTest p(62, ConfigFor(62), true);
+        QCOMPARE(p.answerer.messages,
+                 (std::vector<SeenMessage>{
+                     {u"Quillon"_s, u"The console at 127.0.0.62 did not answer. The window shows zeros."_s}}));
+        QCOMPARE(p.console.TakeAll(), ExpectedDatagrams({"read-first-queries.osc"}));
+    }
+
+    // A stand-in console answers each query by tests/data/read-answers.tsv.
+    void answersThatDoNotCountAreIgnored()
+    {
+        UdpReceiver console(64), anotherPort(64, 0), anotherHost(65);
+        std::thread fake([&] {
+            int port = 0;
+            for (Bytes query; !(query = console.TakeOne(port, std::chrono::seconds(2))).empty();) {
+                const std::string address = DecodeDatagram(query).messages.at(0).address;
+                for (const Words& row : ReadTable("read-answers.tsv")) {
+                    if (address.find(row[0]) != std::string::npos) {
+                        const UdpReceiver& from = row[1] == "another port"   ? anotherPort
+                                                  : row[1] == "another host" ? anotherHost
+                                                                             : console;
+                        std::string answer = row[2];
+                        if (const std::size_t at = answer.find('@'); at != std::string::npos) {
+                            answer.replace(at, 1, address);
+                        }
+                        if (row[1] != "nobody") {
+                            from.SendTo(1, port, ParseBytes(answer));
+                        }
+                        break;
+                    }
+                }
+                if (address == "/config/chlink/15-16") { // the last question
+                    break;
+                }
+            }
+        });
+        ProgramUnderTest p(63, ConfigFor(64), true);
+        fake.join();
+        QCOMPARE(p.answerer.messages,
+                 (std::vector<SeenMessage>{{u"Quillon"_s, u"The console at 127.0.0.64 did not answer 6 of 74 "
+                                                          "questions. Those controls show zeros."_s}}));
+        ExpectShown(
+            p, uR"(84=100 188=1 85=0 86=0 87=0 88=0 89=0 90=0 91=50 124="50" 156="50" 189=0 72=1 85:off 73=0 87:on)"_s);
+    }
+};
+
+QTEST_MAIN(ReadConsoleTest)
+#include "ReadConsoleTest.moc"
