@@ -11,21 +11,11 @@
 #include <QTest>
 #include <unistd.h>
 
-QByteArray ConfigFor(int lastOctet)
-{
-    return QByteArray("127\r\n0\r\n0\r\n") + QByteArray::number(lastOctet) + "\r\n";
-}
-
 ModalAnswerer::ModalAnswerer()
 {
     timer_.setInterval(5);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
     timer_.start();
-}
-
-void ModalAnswerer::TypeFileName(const QString& path, std::function<void()> then)
-{
-    fileAnswers_.emplace_back(path, std::move(then));
 }
 
 void ModalAnswerer::Answer()
@@ -94,17 +84,6 @@ void ProgramUnderTest::TypeInto(int field, const QString& text)
     Pump();
 }
 
-QByteArray TestData(const char* name)
-{
-    return ReadFile(qEnvironmentVariable("QUILLON_TEST_DATA") + u'/' + QLatin1String(name));
-}
-
-bool WaitCursorUp()
-{
-    const QCursor* cursor = QGuiApplication::overrideCursor();
-    return cursor && cursor->shape() == Qt::WaitCursor;
-}
-
 void ProgramUnderTest::Do(const QString& steps)
 {
     for (const QString& step : steps.split(u';')) {
@@ -133,14 +112,18 @@ void ProgramUnderTest::Do(const QString& steps)
     }
 }
 
-QString ProgramUnderTest::Shown(const QString& expectation)
+QString ProgramUnderTest::Shown(const QString& expectations)
 {
-    const qsizetype at = expectation.indexOf(QRegularExpression(QStringLiteral("[=:]")));
-    const int number = expectation.left(at).toInt();
-    const QString shown = expectation[at + 1] == u'"' ? u'"' + program.window.GetControlText(number) + u'"'
-                          : expectation[at] == u':'   ? QString::fromLatin1(Control(number)->isEnabled() ? "on" : "off")
-                                                      : QString::number(program.window.GetControlState(number));
-    return expectation.left(at + 1) + shown;
+    QStringList shown;
+    for (const QString& expectation : expectations.split(u' ')) {
+        const qsizetype at = expectation.indexOf(QRegularExpression(QStringLiteral("[=:]")));
+        const int number = expectation.left(at).toInt();
+        shown << expectation.left(at + 1) +
+                     (expectation[at + 1] == u'"' ? u'"' + program.window.GetControlText(number) + u'"'
+                      : expectation[at] == u':'   ? QString::fromLatin1(Control(number)->isEnabled() ? "on" : "off")
+                                                  : QString::number(program.window.GetControlState(number)));
+    }
+    return shown.join(u' ');
 }
 
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names)

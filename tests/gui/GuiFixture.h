@@ -6,13 +6,18 @@
 #include "osc/ControlMap.h"
 #include "support/TestSupport.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <functional>
 
 // config.ini for 127.0.0.N, as a user would write it.
-QByteArray ConfigFor(int lastOctet);
+inline QByteArray ConfigFor(int lastOctet)
+{
+    return QByteArray("127\r\n0\r\n0\r\n") + QByteArray::number(lastOctet) + "\r\n";
+}
 
 // A message box as the user saw it.
 struct SeenMessage {
@@ -28,7 +33,7 @@ public:
     ModalAnswerer();
     // The next file dialog gets `path` typed into its name box and accepted; `then` runs right
     // after, while the command that asked goes on.
-    void TypeFileName(const QString& path, std::function<void()> then = {});
+    void TypeFileName(const QString& path, std::function<void()> then = {}) { fileAnswers_.emplace_back(path, then); }
 
     std::vector<SeenMessage> messages;
     bool waitCursorSeen = false; // a requester showed while the wait cursor was the one in force
@@ -57,9 +62,9 @@ public:
     // Gestures as the tables write them (tests/data/gestures.tsv): "drag 84; key 84 PgUp;
     // key 84; type 117 75; return; enter; click 190", each followed by a pass of the main loop.
     void Do(const QString& steps);
-    // What the window shows for one expectation, written the same way: "84=75" (state),
-    // "117=\"75\"" (text), "85:off" or "85:on" (disabled or not).
-    QString Shown(const QString& expectation);
+    // What the window shows for expectations written the same way, separated by spaces: "84=75"
+    // (state), "117=\"75\"" (text), "85:off" or "85:on" (disabled or not).
+    QString Shown(const QString& expectations);
     QWidget* Control(int number) const { return program.window.Control(number); }
     QString Path(const QString& name) const { return folder_.filePath(name); }
 
@@ -72,10 +77,16 @@ public:
 };
 
 // Whether the desktop's wait cursor is the one in force.
-bool WaitCursorUp();
+inline bool WaitCursorUp()
+{
+    return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+}
 
 // A file under tests/data, as it is.
-QByteArray TestData(const char* name);
+inline QByteArray TestData(const char* name)
+{
+    return ReadFile(qEnvironmentVariable("QUILLON_TEST_DATA") + u'/' + QLatin1String(name));
+}
 
 // The datagrams of data files under tests/data, one per line in ParseBytes' notation, in order.
 std::vector<Bytes> ExpectedDatagrams(std::initializer_list<const char*> names);
