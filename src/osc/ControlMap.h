@@ -205,26 +205,32 @@ constexpr std::array<Control, kControlCount> MakeControlMap()
                        .rect = {in.labelX, kPreampLabelY, 20, 15},
                        .text = in.caption};
     }
-    for (const ChannelStrip& s : kChannelStrips) {
-        map[next++] = {.number = s.fader,
+    // A strip's fader, the value field under it and its label, in that order.
+    const auto addStrip = [&map, &next](int label, int fader, int level, const char* caption, int slot,
+                                        ControlRect labelRect, ControlRect faderRect, ControlRect levelRect) {
+        map[next++] = {.number = fader,
                        .kind = ControlKind::Trackbar,
                        .role = ControlRole::Fader,
-                       .rect = {s.x, kChannelFaderY, 20, 200},
-                       .slot = s.faderSlot,
-                       .valueField = s.level,
-                       .label = s.label};
-        map[next++] = {.number = s.level,
+                       .rect = faderRect,
+                       .slot = slot,
+                       .valueField = level,
+                       .label = label};
+        map[next++] = {.number = level,
                        .kind = ControlKind::NumberField,
                        .role = ControlRole::FaderLevel,
-                       .rect = {s.x, kChannelLevelY, 26, 20},
+                       .rect = levelRect,
                        .text = "0",
-                       .trackbar = s.fader,
-                       .label = s.label};
-        map[next++] = {.number = s.label,
+                       .trackbar = fader,
+                       .label = label};
+        map[next++] = {.number = label,
                        .kind = ControlKind::Caption,
                        .role = ControlRole::StripLabel,
-                       .rect = {s.labelX, kChannelLabelY, 20, 15},
-                       .text = s.caption};
+                       .rect = labelRect,
+                       .text = caption};
+    };
+    for (const ChannelStrip& s : kChannelStrips) {
+        addStrip(s.label, s.fader, s.level, s.caption, s.faderSlot, {s.labelX, kChannelLabelY, 20, 15},
+                 {s.x, kChannelFaderY, 20, 200}, {s.x, kChannelLevelY, 26, 20});
         map[next++] = {.number = s.mute,
                        .kind = ControlKind::CheckBox,
                        .role = ControlRole::Mute,
@@ -234,25 +240,8 @@ constexpr std::array<Control, kControlCount> MakeControlMap()
                        .label = s.label};
     }
     for (const GroupStrip& s : kGroupStrips) {
-        map[next++] = {.number = s.fader,
-                       .kind = ControlKind::Trackbar,
-                       .role = ControlRole::Fader,
-                       .rect = {s.x, kGroupFaderY, 20, 200},
-                       .slot = s.faderSlot,
-                       .valueField = s.level,
-                       .label = s.label};
-        map[next++] = {.number = s.level,
-                       .kind = ControlKind::NumberField,
-                       .role = ControlRole::FaderLevel,
-                       .rect = {s.x, s.levelY, 26, 20},
-                       .text = "0",
-                       .trackbar = s.fader,
-                       .label = s.label};
-        map[next++] = {.number = s.label,
-                       .kind = ControlKind::Caption,
-                       .role = ControlRole::StripLabel,
-                       .rect = {s.labelX, kGroupLabelY, 20, 15},
-                       .text = s.caption};
+        addStrip(s.label, s.fader, s.level, s.caption, s.faderSlot, {s.labelX, kGroupLabelY, 20, 15},
+                 {s.x, kGroupFaderY, 20, 200}, {s.x, s.levelY, 26, 20});
     }
     for (const ColumnControl& c : kColumn) {
         map[next++] = {.number = c.number,

@@ -45,12 +45,10 @@ private Q_SLOTS:
     void openersGetTheFileAndThePage()
     {
         ProgramUnderTest p(31);
-        const QString bin = p.Path(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        WriteFile(bin + u"/xdg-open"_s, "#!/bin/sh\necho \"$PWD|$*\" >> \"$(dirname \"$0\")/../opener.log\"\n");
-        QFile::setPermissions(bin + u"/xdg-open"_s, QFile::ReadOwner | QFile::ExeOwner);
+        WriteFile(p.Path(u"xdg-open"_s), "#!/bin/sh\necho \"$PWD|$*\" >> \"$(dirname \"$0\")/opener.log\"\n");
+        QFile::setPermissions(p.Path(u"xdg-open"_s), QFile::ReadOwner | QFile::ExeOwner);
         const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", bin.toLocal8Bit() + ':' + path);
+        qputenv("PATH", QFile::encodeName(p.folder_.path()) + ':' + path);
         p.Click(CommandControl(ControlRole::EditConfig));
         QTRY_COMPARE(ReadFile(p.Path(u"opener.log"_s)), p.folder_.path().toLocal8Bit() + "|config.ini\n");
         p.Click(CommandControl(ControlRole::Updates));
