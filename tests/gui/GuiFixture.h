@@ -57,8 +57,6 @@ public:
     void Pump();
     // Clicks a control with the mouse and handles what that queued.
     void Click(int number);
-    // Clicks into a field and types over its text, as the user does; Return is not pressed.
-    void TypeInto(int field, const QString& text);
     // Gestures as the tables write them (tests/data/gestures.tsv): "drag 84; key 84 PgUp;
     // key 84; type 117 75; return; enter; click 190", each followed by a pass of the main loop.
     void Do(const QString& steps);

@@ -4,6 +4,7 @@
 #include "gui/GuiFixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -35,7 +36,10 @@ private Q_SLOTS:
         p.console.TakeAll();
         bool busy = false;
         ClickWhileBusy(p, busy);
+        QElapsedTimer clock;
+        clock.start();
         p.Click(CommandControl(ControlRole::Reset));
+        QVERIFY(clock.elapsed() >= 69 * 50); // each message waits out its 50 ms
         QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.console.WaitFor(69), ExpectedDatagrams({"reset.osc"}));
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Reset..."_s, u"Reset"_s}}));
@@ -50,7 +54,9 @@ private Q_SLOTS:
         ProgramUnderTest p(41);
         UdpReceiver moved(42);
         WriteFile(p.Path(u"config.ini"_s), ConfigFor(42));
+        const int sockets = SocketCount();
         p.Click(CommandControl(ControlRole::Reset));
+        QCOMPARE(SocketCount(), sockets); // the new link replaced the old one
         QCOMPARE(moved.WaitFor(69).size(), std::size_t{69});
         QVERIFY(p.console.TakeAll().empty());
         QFile::remove(p.Path(u"config.ini"_s));

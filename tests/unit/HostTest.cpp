@@ -152,9 +152,9 @@ const auto Send = [](const Link& l, const Bytes& m) { return SendDatagram(l.get(
 // every send arrives as one datagram, in order.
 TEST(Network, LinkOverLoopback)
 {
-    UdpReceiver mixer(2);
+    UdpReceiver mixer(2, 10024); // a port whose two bytes differ, so byte order shows
     const int sockets = SocketCount();
-    const Link link(OpenConnection(u"127.0.0.2"_s, 10023));
+    const Link link(OpenConnection(u"127.0.0.2"_s, 10024));
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(SocketCount(), sockets + 1);
     sockaddr_in local{};
