@@ -131,7 +131,7 @@ TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
 {
     ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.12", "--port", "0", "--timeout", "60"}));
     const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.12:").value_or("no line: 0").substr(24));
-    UdpReceiver console(22);
+    UdpReceiver console(22, 0); // a free port: 127.0.0.22:10023 is a window test's
     std::vector<Bytes> answers;
     for (const Words& row : ReadTable("monitor-answers.tsv")) {
         ASSERT_TRUE(console.SendTo(12, port, ParseBytes(row[0])));
