@@ -46,7 +46,6 @@ void CreateControls(HostWindow& window)
     for (const Control& control : kControls) {
         Create(window, control);
     }
-    DrainPendingEvents(window);
 }
 
 void BindTrackbars(Mixer& mixer)
