@@ -6,8 +6,9 @@
 #include "host/Blocks.h"
 #include "host/Network.h"
 #include "host/Text.h"
-#include "monitor/OscDecoder.h"
+#include "osc/ConsoleUnits.h"
 #include "osc/ControlMap.h"
+#include "osc/OscDecoder.h"
 #include "osc/OscMessage.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // What quillon-monitor prints: one line per received message or malformed datagram, then a summary
-// with the gaps between messages and the state the console would now hold; and what it answers to
-// a query, as a console does.
+// with the gaps between messages and the state the console would now hold.
 #pragma once
 
-#include "monitor/OscDecoder.h"
+#include "monitor/ConsoleModel.h"
+#include "osc/OscDecoder.h"
 
 #include <cstddef>
 #include <map>
@@ -13,31 +13,6 @@
 #include <vector>
 
 enum class OutputFormat { Text, Json };
-
-// A message without arguments (type tags "," or none) asks the console for the value at its
-// address; "/-action/initall" is the exception, an order whatever it carries.
-bool IsQuery(const DecodedMessage& message);
-
-// What the console makes of a message to one of the addresses Quillon sends ("0.0 dB", "on",
-// "bank CH 1-8", "initialise console", ...), "query" for a query to any address; empty otherwise.
-std::string ConsoleMeaning(const DecodedMessage& message);
-
-// The values a console answers queries with, for the 74 faders, preamp gains, on switches and
-// links in Quillon's address table: what the last set said, or what an initialised console holds.
-class ConsoleTable {
-public:
-    ConsoleTable();
-
-    // A set (one ",f" or ",i" argument) stores its value with the address's type, a message to
-    // "/-action/initall" restores the initialised console. A query to one of the addresses gets
-    // the answer datagram: that address with its value, ",f" for faders and gains, ",i" for
-    // switches and links. Anything else is empty.
-    std::vector<std::uint8_t> Receive(const DecodedMessage& message);
-
-private:
-    std::map<std::string, OscArgument> initial_; // all on, links off, faders and gains at 0.0
-    std::map<std::string, OscArgument> values_;
-};
 
 // The arguments separated by spaces: ints in decimal, floats in their shortest exact form ("0.75",
 // "1.0", "inf", "nan"), strings quoted and escaped, blobs as "blob:" and hex.
@@ -68,6 +43,12 @@ public:
     std::size_t MessageCount() const { return messageCount_; }
 
 private:
+    struct GapStatistic {
+        const char* name;
+        double value;
+    };
+    std::string JsonSummary(const std::vector<GapStatistic>& statistics) const;
+    std::vector<std::string> TextSummary(const std::vector<GapStatistic>& statistics) const;
     std::string MessageLine(const DecodedMessage& message, double seconds, std::optional<double> gapMs) const;
 
     OutputFormat format_;

@@ -46,6 +46,24 @@ template <typename Number> bool ParseNumber(std::string_view text, Number& value
     return error == std::errc() && end == text.data() + text.size();
 }
 
+// Reads the value of --bind, --port, --count or --timeout; false when it does not fit.
+bool ParseValue(std::string_view option, const char* text, Options& options)
+{
+    const std::string_view value = text;
+    if (option == "--bind") {
+        in_addr address{};
+        options.bind = value;
+        return ::inet_pton(AF_INET, text, &address) == 1;
+    }
+    if (option == "--port") {
+        return ParseNumber(value, options.port) && options.port >= 0 && options.port <= 65535;
+    }
+    if (option == "--count") {
+        return ParseNumber(value, options.count) && options.count > 0;
+    }
+    return ParseNumber(value, options.timeoutSeconds) && options.timeoutSeconds > 0 && options.timeoutSeconds < 1e9;
+}
+
 // Returns an error text, or empty when the arguments are fine; --help and --version set `exitNow`.
 std::string ParseOptions(int argc, char** argv, Options& options, bool& exitNow)
 {
@@ -56,12 +74,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, bool& exitNow)
             exitNow = true;
             return {};
         }
-        if (option == "--json") {
-            options.json = true;
-            continue;
-        }
-        if (option == "--answer") {
-            options.answer = true;
+        if (option == "--json" || option == "--answer") {
+            (option == "--json" ? options.json : options.answer) = true;
             continue;
         }
         if (option != "--bind" && option != "--port" && option != "--count" && option != "--timeout") {
@@ -70,22 +84,8 @@ std::string ParseOptions(int argc, char** argv, Options& options, bool& exitNow)
         if (i + 1 == argc) {
             return std::string(option) + " needs a value";
         }
-        const std::string_view value = argv[++i];
-        bool valid = false;
-        if (option == "--bind") {
-            in_addr address{};
-            valid = ::inet_pton(AF_INET, argv[i], &address) == 1;
-            options.bind = value;
-        } else if (option == "--port") {
-            valid = ParseNumber(value, options.port) && options.port >= 0 && options.port <= 65535;
-        } else if (option == "--count") {
-            valid = ParseNumber(value, options.count) && options.count > 0;
-        } else {
-            valid = ParseNumber(value, options.timeoutSeconds) && options.timeoutSeconds > 0 &&
-                    options.timeoutSeconds < 1e9;
-        }
-        if (!valid) {
-            return "bad value for " + std::string(option) + ": " + std::string(value);
+        if (!ParseValue(option, argv[++i], options)) {
+            return "bad value for " + std::string(option) + ": " + argv[i];
         }
     }
     return {};
@@ -118,6 +118,99 @@ int Fail(const std::string& what)
     return 1;
 }
 
+// Stops the poll loop on SIGINT and SIGTERM through a pipe; false when no pipe can be made.
+bool CatchStopSignals()
+{
+    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+// A UDP socket bound to the options' address and port; -1 with errno set when that fails. Says
+// where it listens once it is bound, so whoever started the monitor knows when to send.
+int Listen(const Options& options)
+{
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    ::inet_pton(AF_INET, options.bind.c_str(), &local.sin_addr);
+    if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        return -1;
+    }
+    socklen_t localSize = sizeof local;
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &localSize);
+    const std::string bound = options.bind + ":" + std::to_string(ntohs(local.sin_port));
+    Emit({options.json ? "{\"listening\":" + JsonString(bound) + "}" : "listening on " + bound});
+    return socket;
+}
+
+// How long poll may wait before the --timeout deadline: -1 without one, 0 once it has passed.
+int WaitMilliseconds(const Options& options, std::chrono::steady_clock::time_point deadline)
+{
+    if (options.timeoutSeconds <= 0) {
+        return -1;
+    }
+    const auto left = std::chrono::duration<double, std::milli>(deadline - std::chrono::steady_clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(std::min(left.count() + 1.0, 60000.0));
+}
+
+// Prints what one datagram holds and, with --answer, answers its queries: back to whoever asked,
+// from the port it asked, as the console answers. A lost answer is the asker's to notice.
+void ReceiveOne(int socket, const Options& options, MonitorLog& log, std::chrono::steady_clock::time_point start)
+{
+    static std::uint8_t datagram[65536]; // larger than any UDP payload
+    sockaddr_in sender{};
+    socklen_t senderSize = sizeof sender;
+    const ssize_t size =
+        ::recvfrom(socket, datagram, sizeof datagram, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender), &senderSize);
+    if (size < 0) {
+        return;
+    }
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    Emit(log.Receive({datagram, static_cast<std::size_t>(size)}, seconds.count()));
+    for (const std::vector<std::uint8_t>& answer : log.Answers()) {
+        if (options.answer) {
+            ::sendto(socket, answer.data(), answer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender),
+                     senderSize);
+        }
+    }
+}
+
+// Receives until a stop signal, the --count-th message or the --timeout deadline.
+int Serve(int socket, const Options& options, MonitorLog& log)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(options.timeoutSeconds));
+    while (options.count == 0 || log.MessageCount() < options.count) {
+        const int waitMs = WaitMilliseconds(options, deadline);
+        if (waitMs == 0) {
+            break;
+        }
+        pollfd ready[2] = {{socket, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+        if (::poll(ready, 2, waitMs) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail("poll");
+        }
+        if (ready[1].revents != 0) {
+            break;
+        }
+        if (ready[0].revents != 0) {
+            ReceiveOne(socket, options, log, start);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,77 +224,16 @@ int main(int argc, char** argv)
     if (exitNow) {
         return 0;
     }
-
-    if (::pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+    if (!CatchStopSignals()) {
         return Fail("pipe");
     }
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-
-    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int socket = Listen(options);
     if (socket < 0) {
-        return Fail("socket");
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<std::uint16_t>(options.port));
-    ::inet_pton(AF_INET, options.bind.c_str(), &local.sin_addr);
-    if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         return Fail("cannot bind " + options.bind + ":" + std::to_string(options.port));
     }
-    socklen_t localSize = sizeof local;
-    ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &localSize);
-    const std::string bound = options.bind + ":" + std::to_string(ntohs(local.sin_port));
-    // Printed once the socket is bound, so whoever started the monitor knows when to send.
-    Emit({options.json ? "{\"listening\":" + JsonString(bound) + "}" : "listening on " + bound});
-
     MonitorLog log(options.json ? OutputFormat::Json : OutputFormat::Text);
-    const auto start = std::chrono::steady_clock::now();
-    const auto deadline = start + std::chrono::duration<double>(options.timeoutSeconds);
-    static std::uint8_t datagram[65536]; // larger than any UDP payload
-    bool stop = false;
-    while (!stop) {
-        int waitMs = -1;
-        if (options.timeoutSeconds > 0) {
-            const auto left = std::chrono::duration<double, std::milli>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                break;
-            }
-            waitMs = static_cast<int>(std::min(left.count() + 1.0, 60000.0));
-        }
-        pollfd ready[2] = {{socket, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-        if (::poll(ready, 2, waitMs) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail("poll");
-        }
-        if (ready[1].revents != 0) {
-            break;
-        }
-        sockaddr_in sender{};
-        socklen_t senderSize = sizeof sender;
-        const ssize_t size = ready[0].revents != 0 ? ::recvfrom(socket, datagram, sizeof datagram, MSG_DONTWAIT,
-                                                                reinterpret_cast<sockaddr*>(&sender), &senderSize)
-                                                   : -1;
-        if (size >= 0) {
-            const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-            Emit(log.Receive({datagram, static_cast<std::size_t>(size)}, seconds.count()));
-            // Back to whoever asked, from the port it asked, as the console answers; a lost answer
-            // is the asker's to notice, as with a real console on UDP.
-            for (const std::vector<std::uint8_t>& answer : log.Answers()) {
-                if (options.answer) {
-                    ::sendto(socket, answer.data(), answer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sender),
-                             senderSize);
-                }
-            }
-            stop = options.count > 0 && log.MessageCount() >= options.count;
-        }
-    }
+    const int status = Serve(socket, options, log);
     Emit(log.Summary());
     ::close(socket);
-    return 0;
+    return status;
 }

@@ -1,7 +1,7 @@
 // quillon --read-console: the window starts from the console's mix, with nothing sent but the
 // questions; a console that never answers, and answers that must not count.
 #include "gui/GuiFixture.h"
-#include "monitor/OscDecoder.h"
+#include "osc/OscDecoder.h"
 
 #include <QTest>
 #include <csignal>

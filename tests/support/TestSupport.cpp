@@ -1,7 +1,7 @@
 // What the tests share; see TestSupport.h.
 #include "support/TestSupport.h"
 
-#include "monitor/OscDecoder.h"
+#include "osc/OscDecoder.h"
 
 #include <QDir>
 #include <QThread>

@@ -1,5 +1,5 @@
 // Strict OSC 1.0 decoding: every size must fit exactly and every pad byte must be zero.
-#include "monitor/OscDecoder.h"
+#include "osc/OscDecoder.h"
 
 #include <algorithm>
 #include <bit>
@@ -99,6 +99,37 @@ std::string ShowTag(char tag)
     return std::string{"byte 0x"} + kHex[byte >> 4] + kHex[byte & 15];
 }
 
+// One argument of type `tag`, the `index`-th (from 1), read off the front of the arguments.
+std::string DecodeArgument(Reader& reader, char tag, std::size_t index, std::vector<OscArgument>& arguments)
+{
+    const std::string what = "argument " + std::to_string(index) + " (" + ShowTag(tag) + ")";
+    std::uint32_t bits = 0;
+    switch (tag) {
+    case 'i':
+    case 'f':
+        if (!reader.ReadUint32(bits)) {
+            return what + " truncated";
+        }
+        tag == 'i' ? arguments.emplace_back(static_cast<std::int32_t>(bits))
+                   : arguments.emplace_back(std::bit_cast<float>(bits));
+        return {};
+    case 's': {
+        std::string text;
+        std::string error = reader.ReadString(text, what);
+        arguments.emplace_back(std::move(text));
+        return error;
+    }
+    case 'b': {
+        OscBlob blob;
+        std::string error = reader.ReadBlob(blob, what);
+        arguments.emplace_back(std::move(blob));
+        return error;
+    }
+    default:
+        return "unknown type tag " + ShowTag(tag);
+    }
+}
+
 std::string DecodeMessage(Bytes data, DecodedMessage& message)
 {
     // Checked first: for junk, a missing '/' says more than a missing NUL far away.
@@ -121,40 +152,8 @@ std::string DecodeMessage(Bytes data, DecodedMessage& message)
         return "type tag string does not start with ','";
     }
     for (std::size_t i = 1; i < message.typeTags.size(); ++i) {
-        const char tag = message.typeTags[i];
-        const std::string what = "argument " + std::to_string(i) + " (" + ShowTag(tag) + ")";
-        std::uint32_t bits = 0;
-        switch (tag) {
-        case 'i':
-            if (!reader.ReadUint32(bits)) {
-                return what + " truncated";
-            }
-            message.arguments.emplace_back(static_cast<std::int32_t>(bits));
-            break;
-        case 'f':
-            if (!reader.ReadUint32(bits)) {
-                return what + " truncated";
-            }
-            message.arguments.emplace_back(std::bit_cast<float>(bits));
-            break;
-        case 's': {
-            std::string text;
-            if (std::string error = reader.ReadString(text, what); !error.empty()) {
-                return error;
-            }
-            message.arguments.emplace_back(std::move(text));
-            break;
-        }
-        case 'b': {
-            OscBlob blob;
-            if (std::string error = reader.ReadBlob(blob, what); !error.empty()) {
-                return error;
-            }
-            message.arguments.emplace_back(std::move(blob));
-            break;
-        }
-        default:
-            return "unknown type tag " + ShowTag(tag);
+        if (std::string error = DecodeArgument(reader, message.typeTags[i], i, message.arguments); !error.empty()) {
+            return error;
         }
     }
     if (reader.Left() != 0) {
@@ -165,7 +164,7 @@ std::string DecodeMessage(Bytes data, DecodedMessage& message)
 
 std::string DecodePacket(Bytes data, int depth, std::vector<DecodedMessage>& messages);
 
-// "#bundle\0", an 8-byte time tag (ignored: the monitor shows arrival times), then elements,
+// "#bundle\0", an 8-byte time tag (ignored: nothing here is scheduled), then elements,
 // each an int32 size and that many bytes holding a message or a bundle.
 std::string DecodeBundle(Bytes data, int depth, std::vector<DecodedMessage>& messages)
 {
