@@ -1,0 +1,98 @@
+// Inside HostWindow, shared by its three files: the controls by number (Window.cpp), the event
+// queue (EventQueue.cpp) and the requesters (Requesters.cpp). Nothing outside host/ sees it.
+#pragma once
+
+#include "host/Window.h"
+
+#include <QObject>
+#include <QProxyStyle>
+#include <QRegularExpressionValidator>
+#include <QWidget>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QShortcut;
+class QStatusBar;
+
+// The Qt widget behind a control number.
+enum class WidgetKind { TextField, Trackbar, PushButton, CheckBox, AddressField };
+
+// Which notification raised an event. Identical events differ in none of kind, control and subtype.
+enum Subtype { kClicked = 1, kFocusIn, kFocusOut, kTextEdited, kPositionChanged, kDragEnded, kShortcut };
+
+struct Event {
+    EventKind kind = EventKind::None;
+    int control = 0; // the reporting control; 0 for other kinds
+    int subtype = 0;
+    bool operator==(const Event&) const = default;
+};
+
+struct ControlEntry {
+    WidgetKind kind;
+    QWidget* widget;
+    std::function<void()> handler;
+    std::uint32_t address = 0; // address field: first octet in the low byte
+};
+
+// Check boxes with a narrow gap between box and caption: "M" fits 25 pixels, "Link 01-02" 75.
+class NarrowCheckBoxStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        return metric == PM_CheckBoxLabelSpacing ? 2 : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+// The top-level window: a close request only becomes an event; the window stays open.
+class MainWidget : public QWidget {
+public:
+    std::function<void()> onClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// Focus changes of text fields become events, as the logic arms the Return key on them.
+class FocusWatcher : public QObject {
+public:
+    std::function<void(QObject*, int)> onFocus;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+struct HostWindow::Impl {
+    // Shared by all controls of their kind: made once, not once per control.
+    NarrowCheckBoxStyle checkBoxStyle;
+    QRegularExpressionValidator digitsOnly{QRegularExpression(QStringLiteral("[0-9]*"))};
+    std::unique_ptr<MainWidget> window;
+    QStatusBar* statusBar = nullptr;
+    QLabel* statusField = nullptr;
+    FocusWatcher focusWatcher;
+    std::map<int, ControlEntry> controls;
+    std::vector<std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
+    std::deque<Event> queue;
+    Event last;
+    int settingControl = 0; // > 0 while the program changes a control: its events are dropped
+    bool busy = false;      // the wait cursor is up
+    // While redraw is held, new controls gather on a hidden layer over the whole window that is
+    // shown at once when the hold ends. Shown one by one on the visible window, each control had
+    // Qt ask the X server where the pointer is, a round trip each: a third of the start-up.
+    bool holding = false;
+    QWidget* heldLayer = nullptr;
+
+    QWidget* NewControlParent();
+    void Add(int number, WidgetKind kind, QWidget* widget, int x, int y, int width, int height);
+    int NumberOf(const QObject* widget) const;
+    const ControlEntry* Find(int number) const;
+    ControlEntry* Find(int number);
+
+    // The event queue (EventQueue.cpp). Post queues an event unless it repeats the tail, then
+    // runs the control's bound handler; Take removes the oldest.
+    void Post(EventKind kind, int control, int subtype);
+    EventKind Take();
+};
