@@ -60,7 +60,7 @@ void ShowConsoleUnits(HostWindow& window)
 {
     for (const Control& fader : ControlsWith(ControlRole::Fader)) {
         auto level = [&window, trackbar = fader.number] {
-            const float sent = static_cast<float>(window.GetControlState(trackbar)) / 100.0f;
+            const float sent = FromHundredths(static_cast<float>(window.GetControlState(trackbar)));
             return QStringLiteral("Console level: ") + QString::fromStdString(FormatFaderLevel(sent));
         };
         window.BindToolTip(fader.number, fader.number, level);
@@ -68,7 +68,7 @@ void ShowConsoleUnits(HostWindow& window)
     }
     for (const Control& gain : ControlsWith(ControlRole::PreampGain)) {
         window.BindToolTip(gain.number, gain.number, [&window, field = gain.number] {
-            const float sent = ParseFloat(window.GetControlText(field)) / 100.0f;
+            const float sent = FromHundredths(ParseFloat(window.GetControlText(field)));
             return QStringLiteral("Console gain: ") + QString::fromStdString(FormatPreampGain(sent));
         });
     }

@@ -59,7 +59,7 @@ std::optional<float> Ask(Mixer& mixer, const std::string& address)
 // The window as it would look had the user set the value.
 void Show(HostWindow& window, const Control& control, float value)
 {
-    const std::int64_t hundredths = std::llround(static_cast<double>(value) * 100.0);
+    const std::int64_t hundredths = ToHundredths(value);
     switch (control.role) {
     case ControlRole::Fader:
         window.SetControlState(control.number, std::clamp<std::int64_t>(hundredths, 0, 100));

@@ -1,9 +1,25 @@
-// The console's fader and preamp laws, and their text.
+// The window's hundredths, the console's fader and preamp laws, and their text.
 #include "osc/ConsoleUnits.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+
+float FromHundredths(float hundredths)
+{
+    return hundredths / 100.0f;
+}
+
+std::int64_t ToHundredths(float value)
+{
+    if (std::isnan(value)) {
+        return 0;
+    }
+    // llround is undefined past 64 bits; 2^62 is far past any position and still fits.
+    constexpr double kLimit = 4611686018427387904.0;
+    return std::llround(std::clamp(static_cast<double>(value) * 100.0, -kLimit, kLimit));
+}
 
 double FaderLevelToDb(float level)
 {

@@ -1,7 +1,17 @@
-// What the float argument of a fader or preamp message means on the console, in dB, and as text.
+// What the float argument of a fader or preamp message means: the window's hundredths, and the
+// console's dB as text.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+// The window shows the console's 0.0 to 1.0 in hundredths: trackbar positions 0 to 100, the numbers
+// in the value fields and the typed preamp gains. Hundredths / 100, as the nearest float; not clamped.
+float FromHundredths(float hundredths);
+
+// The nearest whole hundredth of a value: what a value field shows for it. Values too large for
+// 64 bits saturate; NaN gives 0.
+std::int64_t ToHundredths(float value);
 
 // Fader level 0.0 to 1.0 in dB along the console's four linear pieces: 0.75 is 0 dB, 1.0 is +10 dB,
 // 0.5 is -10 dB, 0.25 is -30 dB, 0.0625 is -60 dB; 0.0 and below are -infinity; NaN stays NaN.

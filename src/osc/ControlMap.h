@@ -1,196 +1,43 @@
-// Every control of the window: number, kind, place, text and what it is tied to. The one place
-// where control numbers are written; layout, handlers, dispatch and the scene commands read it.
+// Every control of the window in creation order, assembled from the rows of ControlRows.h, with
+// what each is tied to. Layout, handlers, dispatch and the scene commands read it.
 #pragma once
 
-#include "osc/AddressTable.h"
+#include "osc/ControlRows.h"
 
-#include <array>
 #include <cstddef>
-
-enum class ControlKind : unsigned char {
-    Caption,     // borderless text field on a grey ground; typing into it changes nothing
-    NumberField, // bordered text field that takes only the digits 0 to 9 when typed
-    Trackbar,    // vertical, 0 at the bottom to 100 at the top, a tick at every step
-    CheckBox,
-    PushButton,
-    AddressField, // hidden; turns a packed IPv4 address into its dotted text
-};
-
-// What a control is for: the handler it runs, the command it starts, or what it labels.
-enum class ControlRole : unsigned char {
-    StripLabel,
-    PreampLabel,
-    Fader,      // trackbar
-    FaderLevel, // the value field under a fader
-    PreampGain,
-    Mute,      // "M": checked switches the channel off
-    Link,      // pairs two channels; the even one follows the odd one
-    FaderBank, // selects a fader bank of the console's surface
-    LoadScene,
-    SaveScene,
-    EditConfig,
-    Reset,
-    Updates,
-    MixerAddress,
-};
-
-struct ControlRect {
-    int x, y, width, height;
-};
 
 struct Control {
     int number = 0;
     ControlKind kind = ControlKind::Caption;
     ControlRole role = ControlRole::StripLabel;
     ControlRect rect{};
-    const char* text = ""; // caption, or the initial text of a field
-    int slot = -1;         // the mixer parameter its handler sends to; -1 for none
-    int valueField = 0;    // fader: the field showing its value
-    int trackbar = 0;      // fader level: its fader; link: the odd channel's fader, which the pair follows
-    int label = 0;         // fader, fader level, mute: the strip's label; preamp gain: its caption
-    int follower = 0;      // link: the even channel's fader, held to the odd one while linked
-    int bankRule = -1;     // fader bank: index into kBankRules
+    const char* text = "";             // caption, or the initial text of a field
+    int slot = -1;                     // the mixer parameter its handler sends to; -1 for none
+    StripKind strip = StripKind::None; // the strip or preamp input a control belongs to
+    int stripNumber = 0;               // channel 1 to 16, DCA or bus 1 to 8, input 1 to 16; 0 for the main bus
+    int valueField = 0;                // fader: the field showing its value
+    int trackbar = 0;                  // fader level: its fader; link: the odd channel's fader, which the pair follows
+    int label = 0;                     // fader, fader level, mute: the strip's label; preamp gain: its caption
+    int follower = 0;                  // link: the even channel's fader, held to the odd one while linked
+    int bankRule = -1;                 // fader bank: index into kBankRules
 };
 
-inline constexpr int kControlCount = 167;
+using control_rows::BankRule;
+using control_rows::kBankRules;
 
-// Fader-bank boxes act as radio buttons of the console's surface: each clears the others it
-// names, then sends one or two values. "CHX 1-16" selects both banks at once.
-struct BankRule {
-    std::array<int, 4> cleared; // 0 ends the list
-    std::array<int, 2> slots;   // -1 ends the list
-    std::array<float, 2> checkedValues;
-};
+// The hidden address field, one field and one caption per preamp input, four controls per channel
+// strip (fader, level field, label, "M"), three per DCA and bus strip, and the column.
+inline constexpr std::size_t kControlCount = 1 + 2 * control_rows::kPreampInputs.size() +
+                                             4 * control_rows::kChannelStrips.size() +
+                                             3 * control_rows::kGroupStrips.size() + control_rows::kColumn.size();
+static_assert(kControlCount == 167, "the window has 167 controls, the hidden address field included");
 
 namespace control_rows {
 
-// label, fader, level field, "M" box, caption; fader slot, on-switch slot; label x, strip x, "M" x
-struct ChannelStrip {
-    int label, fader, level, mute;
-    const char* caption;
-    int faderSlot, muteSlot;
-    int labelX, x, muteX;
-};
+using ControlArray = std::array<Control, kControlCount>;
 
-// Labels and "M" boxes sit a few pixels off the 30-pixel grid, differently per strip.
-inline constexpr std::array<ChannelStrip, 17> kChannelStrips{{
-    {1, 84, 117, 188, "01", 0, 60, 18, 15, 16},
-    {2, 85, 118, 189, "02", 1, 61, 48, 45, 46},
-    {3, 86, 119, 190, "03", 2, 62, 78, 75, 76},
-    {4, 87, 120, 191, "04", 3, 63, 108, 105, 106},
-    {5, 88, 121, 192, "05", 4, 64, 138, 135, 136},
-    {6, 89, 122, 193, "06", 5, 65, 168, 165, 166},
-    {7, 90, 123, 194, "07", 6, 66, 198, 195, 196},
-    {8, 91, 124, 195, "08", 7, 67, 228, 225, 226},
-    {9, 92, 125, 196, "09", 8, 68, 258, 255, 256},
-    {10, 93, 126, 197, "10", 9, 69, 285, 285, 286},
-    {11, 94, 127, 198, "11", 10, 70, 315, 315, 316},
-    {12, 95, 128, 199, "12", 11, 71, 345, 345, 346},
-    {13, 96, 129, 200, "13", 12, 72, 375, 375, 375},
-    {14, 97, 130, 201, "14", 13, 73, 405, 405, 405},
-    {15, 98, 131, 202, "15", 14, 74, 435, 435, 435},
-    {16, 99, 132, 203, "16", 15, 75, 468, 465, 466},
-    {17, 100, 133, 204, "LR", 16, 76, 502, 500, 502},
-}};
-inline constexpr int kChannelLabelY = 50, kChannelFaderY = 65, kChannelLevelY = 267, kMuteY = 295;
-
-// label, fader, level field, caption; fader slot; label x, strip x, level field y (DCA 1's sits a pixel higher)
-struct GroupStrip {
-    int label, fader, level;
-    const char* caption;
-    int faderSlot;
-    int labelX, x, levelY;
-};
-
-inline constexpr std::array<GroupStrip, 16> kGroupStrips{{
-    {35, 101, 134, "D1", 17, 18, 15, 546},
-    {36, 102, 135, "D2", 18, 48, 45, 547},
-    {37, 103, 136, "D3", 19, 78, 75, 547},
-    {38, 104, 137, "D4", 20, 108, 105, 547},
-    {39, 105, 138, "D5", 21, 138, 135, 547},
-    {40, 106, 139, "D6", 22, 168, 165, 547},
-    {41, 107, 140, "D7", 23, 198, 195, 547},
-    {42, 108, 141, "D8", 24, 228, 225, 547},
-    {43, 109, 142, "B1", 25, 285, 285, 547},
-    {44, 110, 143, "B2", 26, 315, 315, 547},
-    {45, 111, 144, "B3", 27, 345, 345, 547},
-    {46, 112, 145, "B4", 28, 375, 375, 547},
-    {47, 113, 146, "B5", 29, 405, 405, 547},
-    {48, 114, 147, "B6", 30, 435, 435, 547},
-    {49, 115, 148, "B7", 31, 468, 465, 547},
-    {50, 116, 149, "B8", 32, 495, 495, 547},
-}};
-inline constexpr int kGroupLabelY = 327, kGroupFaderY = 344;
-
-// gain field, its caption, caption text, slot, field x, caption x (3 pixels right, except inputs 10 to 15)
-struct PreampInput {
-    int field, label;
-    const char* caption;
-    int slot, x, labelX;
-};
-
-inline constexpr std::array<PreampInput, 16> kPreampInputs{{
-    {156, 157, "P01", 44, 15, 18},
-    {158, 159, "P02", 45, 45, 48},
-    {160, 161, "P03", 46, 75, 78},
-    {162, 163, "P04", 47, 105, 108},
-    {164, 165, "P05", 48, 135, 138},
-    {166, 167, "P06", 49, 165, 168},
-    {168, 169, "P07", 50, 195, 198},
-    {170, 171, "P08", 51, 225, 228},
-    {172, 173, "P09", 52, 255, 258},
-    {174, 175, "P10", 53, 285, 285},
-    {176, 177, "P11", 54, 315, 315},
-    {178, 179, "P12", 55, 345, 345},
-    {180, 181, "P13", 56, 375, 375},
-    {182, 183, "P14", 57, 405, 405},
-    {184, 185, "P15", 58, 435, 435},
-    {186, 187, "P16", 59, 468, 468},
-}};
-inline constexpr int kPreampFieldY = 25, kPreampLabelY = 7;
-
-// The right-hand column, top to bottom: one row per control.
-struct ColumnControl {
-    int number;
-    ControlKind kind;
-    ControlRole role;
-    ControlRect rect;
-    const char* caption;
-    int slot;
-    int bankRule;
-    int oddFader, evenFader; // links only
-};
-
-inline constexpr std::array<ColumnControl, 18> kColumn{{
-    {67, ControlKind::CheckBox, ControlRole::FaderBank, {547, 34, 85, 25}, "CH 1-8", kChannelBankSlot, 0, 0, 0},
-    {68, ControlKind::CheckBox, ControlRole::FaderBank, {547, 54, 85, 25}, "CH 9-16", kChannelBankSlot, 1, 0, 0},
-    {69, ControlKind::CheckBox, ControlRole::FaderBank, {547, 74, 85, 25}, "CHX 1-16", kChannelBankSlot, 2, 0, 0},
-    {70, ControlKind::CheckBox, ControlRole::FaderBank, {547, 94, 85, 25}, "DCA 1-8", kGroupBankSlot, 3, 0, 0},
-    {71, ControlKind::CheckBox, ControlRole::FaderBank, {547, 114, 85, 25}, "BUS 1-8", kGroupBankSlot, 4, 0, 0},
-    {72, ControlKind::CheckBox, ControlRole::Link, {547, 134, 75, 25}, "Link 01-02", 35, -1, 84, 85},
-    {73, ControlKind::CheckBox, ControlRole::Link, {547, 154, 75, 25}, "Link 03-04", 36, -1, 86, 87},
-    {74, ControlKind::CheckBox, ControlRole::Link, {547, 174, 75, 25}, "Link 05-06", 37, -1, 88, 89},
-    {75, ControlKind::CheckBox, ControlRole::Link, {547, 194, 75, 25}, "Link 07-08", 38, -1, 90, 91},
-    {76, ControlKind::CheckBox, ControlRole::Link, {547, 214, 75, 25}, "Link 09-10", 39, -1, 92, 93},
-    {77, ControlKind::CheckBox, ControlRole::Link, {547, 234, 75, 25}, "Link 11-12", 40, -1, 94, 95},
-    {78, ControlKind::CheckBox, ControlRole::Link, {547, 254, 75, 25}, "Link 13-14", 41, -1, 96, 97},
-    {79, ControlKind::CheckBox, ControlRole::Link, {547, 274, 75, 25}, "Link 15-16", 42, -1, 98, 99},
-    {80, ControlKind::PushButton, ControlRole::LoadScene, {541, 340, 80, 20}, "Load Scene", -1, -1, 0, 0},
-    {81, ControlKind::PushButton, ControlRole::SaveScene, {541, 370, 80, 20}, "Save Scene", -1, -1, 0, 0},
-    {150, ControlKind::PushButton, ControlRole::EditConfig, {541, 400, 80, 20}, "Edit Config.ini", -1, -1, 0, 0},
-    {82, ControlKind::PushButton, ControlRole::Reset, {541, 430, 80, 20}, "Reset", -1, -1, 0, 0},
-    {83, ControlKind::PushButton, ControlRole::Updates, {541, 460, 80, 20}, "Updates", -1, -1, 0, 0},
-}};
-
-inline constexpr Control kAddressField{888, ControlKind::AddressField, ControlRole::MixerAddress, {5000, 5000, 94, 22}};
-
-// Creation order, which is also the Tab order: the hidden address field (made by the
-// configuration step), the preamp row, the channel strips, the DCA and bus strips, the column.
-constexpr std::array<Control, kControlCount> MakeControlMap()
+constexpr void AddPreamps(ControlArray& map, std::size_t& next)
 {
-    std::array<Control, kControlCount> map{};
-    std::size_t next = 0;
-    map[next++] = kAddressField;
     for (const PreampInput& in : kPreampInputs) {
         map[next++] = {.number = in.field,
                        .kind = ControlKind::NumberField,
@@ -198,51 +45,109 @@ constexpr std::array<Control, kControlCount> MakeControlMap()
                        .rect = {in.x, kPreampFieldY, 26, 20},
                        .text = "0",
                        .slot = in.slot,
+                       .strip = StripKind::Preamp,
+                       .stripNumber = in.stripNumber,
                        .label = in.label};
         map[next++] = {.number = in.label,
                        .kind = ControlKind::Caption,
                        .role = ControlRole::PreampLabel,
                        .rect = {in.labelX, kPreampLabelY, 20, 15},
-                       .text = in.caption};
+                       .text = in.caption,
+                       .strip = StripKind::Preamp,
+                       .stripNumber = in.stripNumber};
     }
-    // A strip's fader, the value field under it and its label, in that order.
-    const auto addStrip = [&map, &next](int label, int fader, int level, const char* caption, int slot,
-                                        ControlRect labelRect, ControlRect faderRect, ControlRect levelRect) {
-        map[next++] = {.number = fader,
-                       .kind = ControlKind::Trackbar,
-                       .role = ControlRole::Fader,
-                       .rect = faderRect,
-                       .slot = slot,
-                       .valueField = level,
-                       .label = label};
-        map[next++] = {.number = level,
-                       .kind = ControlKind::NumberField,
-                       .role = ControlRole::FaderLevel,
-                       .rect = levelRect,
-                       .text = "0",
-                       .trackbar = fader,
-                       .label = label};
-        map[next++] = {.number = label,
-                       .kind = ControlKind::Caption,
-                       .role = ControlRole::StripLabel,
-                       .rect = labelRect,
-                       .text = caption};
-    };
+}
+
+// What a strip's fader, value field and label share.
+struct StripParts {
+    StripKind kind;
+    int stripNumber, label, fader, level;
+    const char* caption;
+    int slot;
+    ControlRect labelRect, faderRect, levelRect;
+};
+
+// A strip's fader, the value field under it and its label, in that order.
+constexpr void AddStrip(ControlArray& map, std::size_t& next, const StripParts& s)
+{
+    map[next++] = {.number = s.fader,
+                   .kind = ControlKind::Trackbar,
+                   .role = ControlRole::Fader,
+                   .rect = s.faderRect,
+                   .slot = s.slot,
+                   .strip = s.kind,
+                   .stripNumber = s.stripNumber,
+                   .valueField = s.level,
+                   .label = s.label};
+    map[next++] = {.number = s.level,
+                   .kind = ControlKind::NumberField,
+                   .role = ControlRole::FaderLevel,
+                   .rect = s.levelRect,
+                   .text = "0",
+                   .strip = s.kind,
+                   .stripNumber = s.stripNumber,
+                   .trackbar = s.fader,
+                   .label = s.label};
+    map[next++] = {.number = s.label,
+                   .kind = ControlKind::Caption,
+                   .role = ControlRole::StripLabel,
+                   .rect = s.labelRect,
+                   .text = s.caption,
+                   .strip = s.kind,
+                   .stripNumber = s.stripNumber};
+}
+
+constexpr void AddStrips(ControlArray& map, std::size_t& next)
+{
     for (const ChannelStrip& s : kChannelStrips) {
-        addStrip(s.label, s.fader, s.level, s.caption, s.faderSlot, {s.labelX, kChannelLabelY, 20, 15},
-                 {s.x, kChannelFaderY, 20, 200}, {s.x, kChannelLevelY, 26, 20});
+        AddStrip(map, next,
+                 {s.kind,
+                  s.stripNumber,
+                  s.label,
+                  s.fader,
+                  s.level,
+                  s.caption,
+                  s.faderSlot,
+                  {s.labelX, kChannelLabelY, 20, 15},
+                  {s.x, kChannelFaderY, 20, 200},
+                  {s.x, kChannelLevelY, 26, 20}});
         map[next++] = {.number = s.mute,
                        .kind = ControlKind::CheckBox,
                        .role = ControlRole::Mute,
                        .rect = {s.muteX, kMuteY, 25, 20},
                        .text = "M",
                        .slot = s.muteSlot,
+                       .strip = s.kind,
+                       .stripNumber = s.stripNumber,
                        .label = s.label};
     }
     for (const GroupStrip& s : kGroupStrips) {
-        addStrip(s.label, s.fader, s.level, s.caption, s.faderSlot, {s.labelX, kGroupLabelY, 20, 15},
-                 {s.x, kGroupFaderY, 20, 200}, {s.x, s.levelY, 26, 20});
+        AddStrip(map, next,
+                 {s.kind,
+                  s.stripNumber,
+                  s.label,
+                  s.fader,
+                  s.level,
+                  s.caption,
+                  s.faderSlot,
+                  {s.labelX, kGroupLabelY, 20, 15},
+                  {s.x, kGroupFaderY, 20, 200},
+                  {s.x, s.levelY, 26, 20}});
     }
+}
+
+// Creation order, which is also the Tab order: the hidden address field (made by the
+// configuration step), the preamp row, the channel strips, the DCA and bus strips, the column.
+constexpr ControlArray MakeControlMap()
+{
+    ControlArray map{};
+    std::size_t next = 0;
+    map[next++] = {.number = kAddressFieldNumber,
+                   .kind = ControlKind::AddressField,
+                   .role = ControlRole::MixerAddress,
+                   .rect = kAddressFieldRect};
+    AddPreamps(map, next);
+    AddStrips(map, next);
     for (const ColumnControl& c : kColumn) {
         map[next++] = {.number = c.number,
                        .kind = c.kind,
@@ -257,20 +162,26 @@ constexpr std::array<Control, kControlCount> MakeControlMap()
     return map;
 }
 
+// Every number used once and never 0, and every slot one the address table fills.
+constexpr bool WellFormed(const ControlArray& map)
+{
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (map[i].number <= 0 || map[i].slot < -1 || map[i].slot >= kSlotsInUse) {
+            return false;
+        }
+        for (std::size_t j = i + 1; j < map.size(); ++j) {
+            if (map[i].number == map[j].number) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace control_rows
 
 inline constexpr std::array<Control, kControlCount> kControls = control_rows::MakeControlMap();
-
-inline constexpr std::array<BankRule, 5> kBankRules{{
-    {{68, 69, 0, 0}, {kChannelBankSlot, -1}, {0.1f, 0.0f}},                // "CH 1-8"
-    {{67, 69, 0, 0}, {kChannelBankSlot, -1}, {0.2f, 0.0f}},                // "CH 9-16"
-    {{68, 67, 70, 71}, {kChannelBankSlot, kGroupBankSlot}, {0.01f, 0.6f}}, // "CHX 1-16"
-    {{71, 69, 0, 0}, {kGroupBankSlot, -1}, {0.1f, 0.0f}},                  // "DCA 1-8"
-    {{69, 70, 0, 0}, {kGroupBankSlot, -1}, {0.2f, 0.0f}},                  // "BUS 1-8"
-}};
-
-// The main bus's "M": Load and Reset switch it on before the channels.
-inline constexpr int kMainMute = 204;
+static_assert(control_rows::WellFormed(kControls), "a control number is missing or used twice, or a slot is unknown");
 
 // The control with this number; null for a number no control has.
 constexpr const Control* FindControl(int number)
@@ -335,22 +246,30 @@ constexpr RoleControls ControlsWith(ControlRole role)
     return RoleControls(role);
 }
 
+constexpr std::size_t CountWith(ControlRole role)
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const Control& control : ControlsWith(role)) {
+        ++count;
+    }
+    return count;
+}
+
 constexpr const Control& FirstWith(ControlRole role)
 {
     return *ControlsWith(role).begin();
 }
 
-// The index-th control of a role (0 the first), counting in creation order; the last one when
-// there are fewer.
-constexpr const Control& NthWith(ControlRole role, int index)
+// The control of a role on one strip: FindOnStrip(Fader, Channel, 5), FindOnStrip(Mute, Main, 0);
+// null when there is none.
+constexpr const Control* FindOnStrip(ControlRole role, StripKind strip, int stripNumber)
 {
-    const Control* found = nullptr;
     for (const Control& control : ControlsWith(role)) {
-        if (found == nullptr || index-- > 0) {
-            found = &control;
+        if (control.strip == strip && control.stripNumber == stripNumber) {
+            return &control;
         }
     }
-    return *found;
+    return nullptr;
 }
 
 // The control that starts a command, by its role.

@@ -1,24 +1,29 @@
-// Spoken names from the strip captions: "01" is channel 01, "LR" the main bus, "D3" DCA 3,
-// "B8" bus 8, "P01" preamp 01.
+// Spoken names from each control's strip: channel 01, the main LR bus, DCA 3, bus 8, preamp 01.
 #include "osc/ControlNames.h"
+
+#include <cstdio>
 
 namespace {
 
-std::string StripName(const Control& label)
+std::string StripName(const Control& control)
 {
-    const std::string caption = label.text;
-    switch (caption.front()) {
-    case 'L':
-        return "Main " + caption;
-    case 'D':
-        return "DCA " + caption.substr(1);
-    case 'B':
-        return "Bus " + caption.substr(1);
-    case 'P':
-        return "Preamp " + caption.substr(1);
-    default:
-        return "Channel " + caption;
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", control.stripNumber);
+    switch (control.strip) {
+    case StripKind::Channel:
+        return std::string("Channel ") + number;
+    case StripKind::Main:
+        return "Main LR";
+    case StripKind::Dca:
+        return "DCA " + std::to_string(control.stripNumber);
+    case StripKind::Bus:
+        return "Bus " + std::to_string(control.stripNumber);
+    case StripKind::Preamp:
+        return std::string("Preamp ") + number;
+    case StripKind::None:
+        break;
     }
+    return control.text;
 }
 
 } // namespace
@@ -30,13 +35,13 @@ std::string SpokenName(const Control& control)
     case ControlRole::PreampLabel:
         return StripName(control) + " label";
     case ControlRole::Fader:
-        return StripName(ControlAt(control.label)) + " fader";
+        return StripName(control) + " fader";
     case ControlRole::FaderLevel:
-        return StripName(ControlAt(control.label)) + " level";
+        return StripName(control) + " level";
     case ControlRole::PreampGain:
-        return StripName(ControlAt(control.label)) + " gain";
+        return StripName(control) + " gain";
     case ControlRole::Mute:
-        return StripName(ControlAt(control.label)) + " mute";
+        return StripName(control) + " mute";
     case ControlRole::MixerAddress:
         return "Console address";
     default:

@@ -1,4 +1,4 @@
-// What a screen reader says for each control: made from the control map, drawn nowhere.
+// What a screen reader says for each control: made from its strip in the control map, drawn nowhere.
 #pragma once
 
 #include "osc/ControlMap.h"

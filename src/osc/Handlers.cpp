@@ -6,10 +6,11 @@
 #include "host/Text.h"
 #include "host/Timing.h"
 #include "host/Window.h"
+#include "osc/ConsoleUnits.h"
 #include "osc/ControlMap.h"
 #include "osc/OscMessage.h"
 
-#include <cmath>
+#include <cassert>
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr int kSettleMilliseconds = 50; // the console takes at most one message
 
 void SendAndSettle(Mixer& mixer, int slot, float value)
 {
+    assert(slot >= 0 && slot < kSlotsInUse && "a control without a slot sends nothing");
     std::uint8_t* block = AllocateZeroed(kOscMessageSize);
     const std::ptrdiff_t length = BuildOscMessage(block, mixer.addresses[static_cast<std::size_t>(slot)], ",f", value);
     if (length > 0) {
@@ -31,8 +33,8 @@ void SendAndSettle(Mixer& mixer, int slot, float value)
 void FaderHandler(Mixer& mixer, int trackbar)
 {
     const Control& fader = ControlAt(trackbar);
-    const float value = static_cast<float>(mixer.window.GetControlState(trackbar)) / 100.0f;
-    const QString readout = IntegerToText(std::llround(static_cast<double>(value) * 100.0));
+    const float value = FromHundredths(static_cast<float>(mixer.window.GetControlState(trackbar)));
+    const QString readout = IntegerToText(ToHundredths(value));
     SendAndSettle(mixer, fader.slot, value);
     mixer.window.SetControlText(fader.valueField, readout);
 }
@@ -40,7 +42,7 @@ void FaderHandler(Mixer& mixer, int trackbar)
 void PreampGainHandler(Mixer& mixer, int field)
 {
     // Not clamped: "150" goes out as 1.5, as typed.
-    SendAndSettle(mixer, ControlAt(field).slot, ParseFloat(mixer.window.GetControlText(field)) / 100.0f);
+    SendAndSettle(mixer, ControlAt(field).slot, FromHundredths(ParseFloat(mixer.window.GetControlText(field))));
     if (field != FirstWith(ControlRole::PreampGain).number) {
         DrainPendingEvents(mixer.window);
     }

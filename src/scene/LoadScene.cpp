@@ -36,10 +36,11 @@ void ApplySceneLine(Mixer& mixer, const SceneLine& line, const SceneLineEffect& 
 void SwitchAllChannelsOn(Mixer& mixer)
 {
     // The main bus first, then the channels in order.
-    mixer.window.SetControlState(kMainMute, 0);
-    MuteHandler(mixer, kMainMute);
+    const int mainMute = FindOnStrip(ControlRole::Mute, StripKind::Main, 0)->number;
+    mixer.window.SetControlState(mainMute, 0);
+    MuteHandler(mixer, mainMute);
     for (const Control& box : ControlsWith(ControlRole::Mute)) {
-        if (box.number != kMainMute) {
+        if (box.number != mainMute) {
             mixer.window.SetControlState(box.number, 0);
             MuteHandler(mixer, box.number);
         }

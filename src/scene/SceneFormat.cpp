@@ -1,4 +1,4 @@
-// The scene file's line table from the control map, its line groups, and what a line read does.
+// The scene file's line table from the control map, where the commands drain, and what a line read does.
 #include "scene/SceneFormat.h"
 
 #include "host/Text.h"
@@ -30,11 +30,24 @@ constexpr std::array<SceneLine, kSceneLineCount> MakeSceneLines()
 
 constexpr std::array<SceneLine, kSceneLineCount> kSceneLines = MakeSceneLines();
 
-const LineGroupSpan* GroupEndingAt(int line)
+// The drain point of the run that ends at `line` (1-based); null where the run goes on.
+const DrainPoint* DrainPointAfter(int line)
 {
-    const auto found = std::find_if(kLineGroups.begin(), kLineGroups.end(),
-                                    [line](const LineGroupSpan& group) { return group.lastLine == line; });
-    return found == kLineGroups.end() ? nullptr : &*found;
+    const auto index = static_cast<std::size_t>(line - 1);
+    if (line < 1 || index >= kSceneLines.size()) {
+        return nullptr;
+    }
+    const Control& source = ControlAt(kSceneLines[index].source);
+    if (index + 1 < kSceneLines.size()) {
+        const Control& next = ControlAt(kSceneLines[index + 1].source);
+        if (next.role == source.role && next.strip == source.strip) {
+            return nullptr;
+        }
+    }
+    const auto found = std::find_if(kDrainPoints.begin(), kDrainPoints.end(), [&source](const DrainPoint& point) {
+        return point.role == source.role && point.strip == source.strip;
+    });
+    return found == kDrainPoints.end() ? nullptr : &*found;
 }
 
 } // namespace
@@ -46,14 +59,14 @@ const std::array<SceneLine, kSceneLineCount>& SceneLines()
 
 bool LoadDrainsAfter(int line)
 {
-    const LineGroupSpan* group = GroupEndingAt(line);
-    return group != nullptr && group->loadDrains;
+    const DrainPoint* point = DrainPointAfter(line);
+    return point != nullptr && point->loadDrains;
 }
 
 bool SaveDrainsAfter(int line)
 {
-    const LineGroupSpan* group = GroupEndingAt(line);
-    return group != nullptr && group->saveDrains;
+    const DrainPoint* point = DrainPointAfter(line);
+    return point != nullptr && point->saveDrains;
 }
 
 QString SceneLineText(const SceneLine& line, const QString& fieldText, std::int64_t state)

@@ -3,11 +3,17 @@
 // Pure: no window here, so it is tested on bytes and fuzzed without one.
 #pragma once
 
+#include "osc/ControlMap.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
 
-inline constexpr int kSceneLineCount = 79;
+// One line per value field, preamp gain field, fader-bank box, link box and "M" box.
+inline constexpr std::size_t kSceneLineCount = CountWith(ControlRole::FaderLevel) + CountWith(ControlRole::PreampGain) +
+                                               CountWith(ControlRole::FaderBank) + CountWith(ControlRole::Link) +
+                                               CountWith(ControlRole::Mute);
+static_assert(kSceneLineCount == 79, "scene files on disk have 79 lines");
 
 // The dialogs of both scene commands offer these.
 inline const QString kScenePatterns = QStringLiteral("scene (*.scene)|*.scene;|All files (*.*)|*.*");
@@ -26,25 +32,21 @@ struct SceneLine {
 // Lines 1 to 79 in file order (index 0 is line 1).
 const std::array<SceneLine, kSceneLineCount>& SceneLines();
 
-// The named runs of lines, in file order.
-enum class LineGroup { ChannelFaders, MainFader, DcaFaders, BusFaders, PreampGains, FaderBanks, Links, Mutes };
-
-struct LineGroupSpan {
-    LineGroup group;
-    int lastLine;    // 1-based
-    bool loadDrains; // Load and Reset let pending input go after the group
+// Where the commands let pending input go: after the last line of a run of lines from one kind
+// of field on one kind of strip (the channel faders, the main fader, ...).
+struct DrainPoint {
+    ControlRole role; // of the line's source control
+    StripKind strip;
+    bool loadDrains; // Load and Reset let pending input go after the run
     bool saveDrains; // Save does
 };
 
-inline constexpr std::array<LineGroupSpan, 8> kLineGroups{{
-    {LineGroup::ChannelFaders, 16, true, false},
-    {LineGroup::MainFader, 17, false, true},
-    {LineGroup::DcaFaders, 25, true, false},
-    {LineGroup::BusFaders, 33, true, false},
-    {LineGroup::PreampGains, 49, true, true},
-    {LineGroup::FaderBanks, 54, false, false},
-    {LineGroup::Links, 62, false, false},
-    {LineGroup::Mutes, 79, false, false},
+inline constexpr std::array<DrainPoint, 5> kDrainPoints{{
+    {ControlRole::FaderLevel, StripKind::Channel, true, false},
+    {ControlRole::FaderLevel, StripKind::Main, false, true},
+    {ControlRole::FaderLevel, StripKind::Dca, true, false},
+    {ControlRole::FaderLevel, StripKind::Bus, true, false},
+    {ControlRole::PreampGain, StripKind::Preamp, true, true},
 }};
 
 // Whether Load (and Reset, over the fader lines) drains pending input after line `line` (1-based).
