@@ -5,12 +5,8 @@ set -uo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$repo/build}
-ip link set lo up
-
-if ip -o link show | grep -qv ': lo:'; then
-    echo "run-suites: refusing to run outside a loopback-only network namespace" >&2
-    exit 1
-fi
+. "$repo/scripts/lib.sh"
+require_loopback_only
 
 passed=0
 failed=0

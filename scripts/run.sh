@@ -17,10 +17,17 @@ if [ ! -e config.ini ]; then
     echo "run.sh: wrote config.ini for 127.0.0.1 in $PWD"
 fi
 
-monitor=
 if [ "$(head -c 64 config.ini | tr -d '\r')" = "$(printf '127\n0\n0\n1')" ] && [ -x "$build/src/monitor/quillon-monitor" ]; then
-    "$build/src/monitor/quillon-monitor" --answer --bind 127.0.0.1 --port 10023 &
+    # Its lines go to this terminal as they come; the program starts once it listens, so the
+    # first questions of --read-console find it.
+    listening=$(mktemp)
+    "$build/src/monitor/quillon-monitor" --answer --bind 127.0.0.1 --port 10023 > >(tee "$listening") &
     monitor=$!
-    trap 'kill "$monitor" 2>/dev/null; wait "$monitor" 2>/dev/null' EXIT
+    trap 'kill "$monitor" 2> /dev/null; wait "$monitor" 2> /dev/null; rm -f "$listening"' EXIT
+    for _ in $(seq 100); do
+        grep -q '^listening on ' "$listening" && break
+        sleep 0.05
+    done
+    grep -q '^listening on ' "$listening" || { echo "run.sh: quillon-monitor did not start" >&2; exit 1; }
 fi
 "$build/src/quillon" "$@"

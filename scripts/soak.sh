@@ -9,6 +9,5 @@ build=${BUILD_DIR:-$repo/build}/x86_64
 rounds=${1:-60}
 cmake --build "$build" --target bench_soak > /dev/null
 
-namespace=(unshare --net)
-[ "$(id -u)" = 0 ] || namespace=(unshare --net --map-root-user)
-"${namespace[@]}" bash -c 'ip link set lo up && exec "$0" "$1"' "$build/bench/bench_soak" "$rounds"
+. "$repo/scripts/lib.sh"
+loopback_only "$build/bench/bench_soak" "$rounds"

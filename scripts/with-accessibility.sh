@@ -4,14 +4,8 @@
 # Usage: with-accessibility.sh COMMAND [ARGUMENT ...]
 set -euo pipefail
 
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2> /dev/null; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-done
-export DISPLAY=:$(cat "$work/display")
+. "$(dirname "$0")/lib.sh"
+start_xvfb
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
 dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher > /dev/null 2>&1 &
