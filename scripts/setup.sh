@@ -17,7 +17,7 @@ test_packages=(
     xvfb x11-apps x11-utils imagemagick at-spi2-core dbus
     locales
     dpkg-dev file desktop-file-utils libglib2.0-bin lintian appstream man-db
-    libxcb1-dev
+    libxcb1-dev libxcb-xtest0-dev
 )
 
 packages=("${run_packages[@]}")
