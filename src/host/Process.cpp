@@ -14,6 +14,22 @@ namespace {
 
 const QString kOpener = QStringLiteral("xdg-open");
 
+// In the forked child: a new session, and in it the grandchild that becomes the program or writes
+// errno to `report`. The child itself ends at once, so the caller reaps it without waiting long.
+[[noreturn]] void StartGrandchild(std::vector<char*>& argv, const QByteArray& workingDirectory, int report)
+{
+    setsid();
+    if (fork() == 0) {
+        if (chdir(workingDirectory.constData()) == 0) {
+            execvp(argv[0], argv.data());
+        }
+        const int error = errno;
+        (void)!write(report, &error, sizeof error);
+        _exit(127);
+    }
+    _exit(0);
+}
+
 // Starts `arguments[0]` from PATH in `directory`, as a grandchild that nobody has to reap.
 // True once the program image has replaced the child, false when it could not be started.
 bool SpawnDetached(const QStringList& arguments, const QString& directory)
@@ -36,17 +52,7 @@ bool SpawnDetached(const QStringList& arguments, const QString& directory)
     }
     const pid_t child = fork();
     if (child == 0) {
-        setsid();
-        if (fork() == 0) {
-            int error = 0;
-            if (chdir(workingDirectory.constData()) == 0) {
-                execvp(argv[0], argv.data());
-            }
-            error = errno;
-            (void)!write(report[1], &error, sizeof error);
-            _exit(127);
-        }
-        _exit(0);
+        StartGrandchild(argv, workingDirectory, report[1]);
     }
     close(report[1]);
     bool started = false;

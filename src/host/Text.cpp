@@ -45,6 +45,28 @@ float OutOfRange(const std::string& mantissa, long long exponent)
     return integerDigits > 0 ? std::numeric_limits<float>::infinity() : 0.0f;
 }
 
+// An exponent at `i` ("e", an optional sign and at least one digit) is appended to `digits`
+// and returned; without one, nothing is appended and 0 returned.
+long long ScanExponent(const QString& text, qsizetype i, std::string& digits)
+{
+    if (i + 1 >= text.size() || (text[i] != u'e' && text[i] != u'E'))
+        return 0;
+    qsizetype j = i + 1;
+    const bool negative = text[j] == u'-';
+    if (text[j] == u'-' || text[j] == u'+')
+        ++j;
+    if (j >= text.size() || !IsAsciiDigit(text[j]))
+        return 0;
+    long long exponent = 0;
+    // Clamped: any exponent this large is out of range already.
+    for (; j < text.size() && IsAsciiDigit(text[j]); ++j)
+        exponent = std::min(exponent * 10 + (text[j].unicode() - u'0'), 1'000'000'000LL);
+    if (negative)
+        exponent = -exponent;
+    digits += 'e' + std::to_string(exponent);
+    return exponent;
+}
+
 } // namespace
 
 std::int64_t ParseInteger(const QString& text)
@@ -97,21 +119,7 @@ float ParseFloat(const QString& text)
     }
     if (!anyDigit)
         return 0.0f;
-    long long exponent = 0;
-    if (i + 1 < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        const bool negativeExponent = text[j] == u'-';
-        if (text[j] == u'-' || text[j] == u'+')
-            ++j;
-        if (j < text.size() && IsAsciiDigit(text[j])) {
-            // Clamped: any exponent this large is out of range already.
-            for (; j < text.size() && IsAsciiDigit(text[j]); ++j)
-                exponent = std::min(exponent * 10 + (text[j].unicode() - u'0'), 1'000'000'000LL);
-            if (negativeExponent)
-                exponent = -exponent;
-            digits += 'e' + std::to_string(exponent);
-        }
-    }
+    const long long exponent = ScanExponent(text, i, digits);
     float value = 0.0f;
     if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc::result_out_of_range)
         value = OutOfRange(digits.substr(0, digits.find('e')), exponent);

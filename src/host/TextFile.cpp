@@ -64,6 +64,32 @@ void AppendCodePoint(QString& line, char32_t codePoint)
     }
 }
 
+// Appends the character that starts with byte `lead` (0x80 or above); false when the file ends
+// inside it, which drops it. The lead byte alone decides the length; continuation bytes are taken
+// as they come.
+bool AppendCharacter(TextFile& file, int lead, QString& line)
+{
+    const int length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+    if (length == 1) { // a stray continuation byte or F8 to FF
+        line += u'?';
+        return true;
+    }
+    char32_t codePoint = static_cast<char32_t>(lead & (0x7F >> length));
+    for (int i = 1; i < length; ++i) {
+        const int next = NextByte(file);
+        if (next < 0)
+            return false;
+        codePoint = codePoint << 6 | static_cast<char32_t>(next & 0x3F);
+    }
+    // A value that fits a shorter form (overlong, or made of swallowed NUL, CR and LF bytes) is
+    // not UTF-8; taken as it stands it would put a line end or NUL into the line.
+    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < kLeast[length])
+        codePoint = 0xFFFD;
+    AppendCodePoint(line, codePoint);
+    return true;
+}
+
 } // namespace
 
 bool LockRefusesFile(int error)
@@ -146,25 +172,8 @@ QString ReadLine(TextFile& file)
                 ++file.bufferPos;
             return line;
         }
-        // The lead byte alone decides the length; continuation bytes are taken as they come.
-        const int length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
-        if (length == 1) { // a stray continuation byte or F8 to FF
-            line += u'?';
-            continue;
-        }
-        char32_t codePoint = static_cast<char32_t>(lead & (0x7F >> length));
-        for (int i = 1; i < length; ++i) {
-            const int next = NextByte(file);
-            if (next < 0) // the file ends inside the character: drop it
-                return line;
-            codePoint = codePoint << 6 | static_cast<char32_t>(next & 0x3F);
-        }
-        // A value that fits a shorter form (overlong, or made of swallowed NUL, CR and LF bytes) is
-        // not UTF-8; taken as it stands it would put a line end or NUL into the line.
-        constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < kLeast[length])
-            codePoint = 0xFFFD;
-        AppendCodePoint(line, codePoint);
+        if (!AppendCharacter(file, lead, line))
+            return line;
     }
     return line;
 }

@@ -120,24 +120,26 @@ std::string MonitorLog::MessageLine(const DecodedMessage& message, double second
     return Fixed(seconds, 3) + " s  " + gap + Describe(message, format_);
 }
 
+std::string MonitorLog::DatagramLine(const DecodeResult& result, std::size_t bytes, double seconds) const
+{
+    const std::string size = std::to_string(bytes);
+    if (format_ == OutputFormat::Json) {
+        return "{\"t\":" + Fixed(seconds, 3) +
+               (result.Ok() ? ",\"empty_bundle\":true" : ",\"malformed\":" + JsonString(result.error)) +
+               ",\"size\":" + size + "}";
+    }
+    return Fixed(seconds, 3) + " s  " +
+           (result.Ok() ? "bundle without messages (" + size + " bytes)"
+                        : "malformed datagram (" + size + " bytes): " + result.error);
+}
+
 std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datagram, double seconds)
 {
     const DecodeResult result = DecodeDatagram(datagram);
-    const std::string size = std::to_string(datagram.size());
     answers_.clear(); // also when the datagram holds no message
-    if (!result.Ok()) {
-        ++malformedCount_;
-        if (format_ == OutputFormat::Json) {
-            return {"{\"t\":" + Fixed(seconds, 3) + ",\"malformed\":" + JsonString(result.error) + ",\"size\":" + size +
-                    "}"};
-        }
-        return {Fixed(seconds, 3) + " s  malformed datagram (" + size + " bytes): " + result.error};
-    }
-    if (result.messages.empty()) {
-        if (format_ == OutputFormat::Json) {
-            return {"{\"t\":" + Fixed(seconds, 3) + ",\"empty_bundle\":true,\"size\":" + size + "}"};
-        }
-        return {Fixed(seconds, 3) + " s  bundle without messages (" + size + " bytes)"};
+    if (!result.Ok() || result.messages.empty()) {
+        malformedCount_ += result.Ok() ? 0 : 1;
+        return {DatagramLine(result, datagram.size(), seconds)};
     }
     std::vector<std::string> lines;
     for (const DecodedMessage& message : result.messages) {

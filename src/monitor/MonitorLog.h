@@ -49,6 +49,8 @@ private:
     };
     std::string JsonSummary(const std::vector<GapStatistic>& statistics) const;
     std::vector<std::string> TextSummary(const std::vector<GapStatistic>& statistics) const;
+    // The one line of a malformed datagram or of a bundle without messages.
+    std::string DatagramLine(const DecodeResult& result, std::size_t bytes, double seconds) const;
     std::string MessageLine(const DecodedMessage& message, double seconds, std::optional<double> gapMs) const;
 
     OutputFormat format_;
