@@ -131,7 +131,7 @@ inline constexpr std::array<PreampInput, 16> kPreampInputs{{
     {13, 180, 181, "P13", 56, 375, 375},
     {14, 182, 183, "P14", 57, 405, 405},
     {15, 184, 185, "P15", 58, 435, 435},
-    {16, 186, 187, "P16", 59, 468, 468},
+    {16, 186, 187, "P16", 59, 465, 468},
 }};
 inline constexpr int kPreampFieldY = 25, kPreampLabelY = 7;
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "app/Program.h"
-#include "osc/ControlMap.h"
 #include "support/TestSupport.h"
 
 #include <QCursor>
@@ -12,6 +11,10 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+
+// The push buttons, by the numbers the window gives them.
+inline constexpr int kLoadButton = 80, kSaveButton = 81, kResetButton = 82, kUpdatesButton = 83,
+                     kEditConfigButton = 150;
 
 // config.ini for 127.0.0.N, as a user would write it.
 inline QByteArray ConfigFor(int lastOctet)

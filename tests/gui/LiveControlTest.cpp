@@ -49,9 +49,9 @@ private Q_SLOTS:
         QFile::setPermissions(p.Path(u"xdg-open"_s), QFile::ReadOwner | QFile::ExeOwner);
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(p.folder_.path()) + ':' + path);
-        p.Click(CommandControl(ControlRole::EditConfig));
+        p.Click(kEditConfigButton);
         QTRY_COMPARE(ReadFile(p.Path(u"opener.log"_s)), p.folder_.path().toLocal8Bit() + "|config.ini\n");
-        p.Click(CommandControl(ControlRole::Updates));
+        p.Click(kUpdatesButton);
         qputenv("PATH", path);
         QTRY_VERIFY(ReadFile(p.Path(u"opener.log"_s)).endsWith("|https://github.com/quillon-mixer/quillon/releases\n"));
         QVERIFY(p.console.TakeAll().empty());

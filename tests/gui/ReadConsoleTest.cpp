@@ -27,7 +27,7 @@ private Q_SLOTS:
         const QString mix = uR"(84=75 117="75" 85=75 100=80 133="80" 156="30" 190=1 188=0 72=1 85:off 118:off)"_s;
         QCOMPARE(p.Shown(mix), mix);
         p.answerer.TypeFileName(p.Path(u"mix.scene"_s)); // as a window set by hand would save it
-        p.Click(CommandControl(ControlRole::SaveScene));
+        p.Click(kSaveButton);
         QCOMPARE(ReadFile(p.Path(u"mix.scene"_s)), TestData("read-mix.scene"));
         ::kill(monitor.pid, SIGTERM);
         monitor.Finish();

@@ -16,7 +16,7 @@ namespace {
 // so no second command may follow. `busy` tells whether the wait cursor was up at that moment.
 void ClickWhileBusy(ProgramUnderTest& p, bool& busy)
 {
-    QWidget* reset = p.Control(CommandControl(ControlRole::Reset));
+    QWidget* reset = p.Control(kResetButton);
     QTimer::singleShot(0, reset, [reset, &busy] {
         busy = WaitCursorUp();
         QTest::mouseClick(reset, Qt::LeftButton);
@@ -38,7 +38,7 @@ private Q_SLOTS:
         ClickWhileBusy(p, busy);
         QElapsedTimer clock;
         clock.start();
-        p.Click(CommandControl(ControlRole::Reset));
+        p.Click(kResetButton);
         QVERIFY(clock.elapsed() >= 69 * 50); // each message waits out its 50 ms
         QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.console.WaitFor(69), ExpectedDatagrams({"reset.osc"}));
@@ -55,12 +55,12 @@ private Q_SLOTS:
         UdpReceiver moved(42);
         WriteFile(p.Path(u"config.ini"_s), ConfigFor(42));
         const int sockets = SocketCount();
-        p.Click(CommandControl(ControlRole::Reset));
+        p.Click(kResetButton);
         QCOMPARE(SocketCount(), sockets); // the new link replaced the old one
         QCOMPARE(moved.WaitFor(69).size(), std::size_t{69});
         QVERIFY(p.console.TakeAll().empty());
         QFile::remove(p.Path(u"config.ini"_s));
-        p.Click(CommandControl(ControlRole::Reset));
+        p.Click(kResetButton);
         QVERIFY(p.program.shell.quit);
         QCOMPARE(p.answerer.messages.back(), (SeenMessage{u"No config.ini"_s, u"Please create the config.ini."_s}));
         QVERIFY(moved.TakeAll().empty());
@@ -88,7 +88,7 @@ private Q_SLOTS:
         WriteFile(p.Path(u"in.scene"_s), scene);
         bool busy = false;
         p.answerer.TypeFileName(p.Path(u"in.scene"_s), [&p, &busy] { ClickWhileBusy(p, busy); });
-        p.Click(CommandControl(ControlRole::LoadScene));
+        p.Click(kLoadButton);
         QVERIFY(busy && !QGuiApplication::overrideCursor());
         const std::vector<Bytes> expected = ExpectedDatagrams({"load-prelude.osc", sent.toLatin1().constData()});
         QCOMPARE(p.console.WaitFor(expected.size()), expected);
@@ -99,7 +99,7 @@ private Q_SLOTS:
 
         busy = false;
         p.answerer.TypeFileName(p.Path(u"out.scene"_s), [&p, &busy] { ClickWhileBusy(p, busy); });
-        p.Click(CommandControl(ControlRole::SaveScene));
+        p.Click(kSaveButton);
         QVERIFY(busy && !QGuiApplication::overrideCursor() && !p.answerer.waitCursorSeen);
         QCOMPARE(p.answerer.messages.back(), (SeenMessage{u"Save..."_s, p.Path(u"out.scene"_s)}));
         if (QTest::currentDataTag() == "example"_L1) {
@@ -112,8 +112,8 @@ private Q_SLOTS:
     void cancelledDialogsChangeNothing()
     {
         ProgramUnderTest p(44);
-        p.Click(CommandControl(ControlRole::SaveScene));
-        p.Click(CommandControl(ControlRole::LoadScene));
+        p.Click(kSaveButton);
+        p.Click(kLoadButton);
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{u"Quillon"_s, u"The requester was canceled."_s},
                                                                 {u"Save..."_s, QString()},
                                                                 {u"Load..."_s, QString()}}));
@@ -136,10 +136,10 @@ private Q_SLOTS:
             QSKIP("this user may use any file; CTest runs this case unprivileged");
         }
         p.answerer.TypeFileName(locked);
-        p.Click(CommandControl(ControlRole::LoadScene));
+        p.Click(kLoadButton);
         QVERIFY(p.console.TakeAll().empty()); // not even the initialisation
         p.answerer.TypeFileName(shelf + u"/old.scene"_s);
-        p.Click(CommandControl(ControlRole::SaveScene));
+        p.Click(kSaveButton);
         QCOMPARE(p.answerer.messages.size(), std::size_t{2});
         QCOMPARE(p.answerer.messages[0].text,
                  u"The scene file could not be opened.\n%1\nPermission denied"_s.arg(locked));

@@ -1,22 +1,70 @@
-// What only the window shows: every control where the control map puts it, captions that fit,
-// the Tab order, the title and status, start-up without config.ini, and the event queue.
+// What only the window shows: every control where the layout table (tests/data/layout.tsv) puts it,
+// of its kind, with its caption, captions that fit, the Tab order, the title and status, start-up
+// without config.ini, and the event queue.
 #include "gui/GuiFixture.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
 
-#include <map>
 #include <set>
+
+namespace {
+
+struct LayoutRow {
+    int number;
+    QString kind;
+    QRect rect;
+    QString text;
+};
+
+std::vector<LayoutRow> Layout()
+{
+    std::vector<LayoutRow> rows;
+    for (const Words& r : ReadTable("layout.tsv")) {
+        rows.push_back({std::stoi(r[0]), QString::fromStdString(r[1]),
+                        QRect(std::stoi(r[2]), std::stoi(r[3]), std::stoi(r[4]), std::stoi(r[5])),
+                        QString::fromStdString(r[6])});
+    }
+    return rows;
+}
+
+// The widget's kind as the layout table names it, and the text it shows.
+std::pair<QString, QString> KindAndText(QWidget* widget)
+{
+    if (const auto* field = qobject_cast<QLineEdit*>(widget)) {
+        const bool grey = field->palette().color(QPalette::Base) == QColor(240, 240, 240);
+        return {!field->isVisibleTo(field->window()) || field->x() >= 640 ? u"address"_qs
+                : field->validator() && field->hasFrame()                 ? u"field"_qs
+                : !field->hasFrame() && grey                              ? u"caption"_qs
+                                                                          : u"?"_qs,
+                field->text()};
+    }
+    if (const auto* slider = qobject_cast<QSlider*>(widget)) {
+        const bool range = slider->orientation() == Qt::Vertical && slider->minimum() == 0 && slider->maximum() == 100;
+        return {range && slider->value() == 0 ? u"trackbar"_qs : u"?"_qs, QString()};
+    }
+    if (const auto* box = qobject_cast<QCheckBox*>(widget)) {
+        return {box->isChecked() ? u"?"_qs : u"checkbox"_qs, box->text()};
+    }
+    if (const auto* button = qobject_cast<QPushButton*>(widget)) {
+        return {u"button"_qs, button->text()};
+    }
+    return {u"?"_qs, QString()};
+}
+
+} // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void controlsStandWhereTheMapPutsThem()
+    void controlsStandWhereTheLayoutPutsThem()
     {
         ProgramUnderTest p(21);
         QWidget* window = p.program.window.MainWindow();
@@ -26,41 +74,27 @@ private Q_SLOTS:
         QCOMPARE(window->size(), QSize(640, 600));
         // A QIcon of a missing file is not null: the sizes show that the picture was read.
         QCOMPARE(window->windowIcon().availableSizes(), QList<QSize>{QSize(64, 64)});
-        const int statusTop = window->findChild<QStatusBar*>()->geometry().top();
-        const QRect client(0, 0, 640, statusTop);
-        std::set<QString> consoleNames;
-        for (const Control& c : kControls) {
-            QWidget* widget = p.Control(c.number);
-            const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-            QVERIFY2(!name.isEmpty(), c.text);
-            if (c.slot >= 0) {
-                consoleNames.insert(name);
-            }
-            if (c.kind == ControlKind::AddressField) {
-                continue;
-            }
-            const QRect rect(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
-            QVERIFY2(widget && widget->geometry() == rect && client.contains(rect), c.text);
-            const auto* field = qobject_cast<QLineEdit*>(widget);
-            const auto* button = qobject_cast<QAbstractButton*>(widget);
-            QCOMPARE(field ? field->text() : button ? button->text() : QString(), QString::fromLatin1(c.text));
+        const QRect client(0, 0, 640, window->findChild<QStatusBar*>()->geometry().top());
+        const std::vector<LayoutRow> layout = Layout();
+        for (const LayoutRow& row : layout) {
+            QWidget* widget = p.Control(row.number);
+            const QByteArray what = QByteArray::number(row.number);
+            QVERIFY2(widget, what);
+            // The hidden address field shows the address of config.ini.
+            const QString text = row.kind == u"address" ? u"127.0.0.21"_qs : row.text;
+            QCOMPARE(std::pair(widget->geometry(), KindAndText(widget)),
+                     std::pair(row.rect, std::pair(row.kind, text)));
+            QVERIFY2(row.kind == u"address" || client.contains(row.rect), what);
             // A button's caption keeps 7 pixels from either edge (CTest runs this at scale 2 too).
-            QVERIFY2(!button || c.kind == ControlKind::CheckBox ||
-                         QFontMetrics(button->font()).horizontalAdvance(c.text) + 2 * 7 <= c.rect.width,
-                     c.text);
+            QVERIFY2(row.kind != u"button" ||
+                         QFontMetrics(widget->font()).horizontalAdvance(row.text) + 2 * 7 <= row.rect.width(),
+                     what);
             // Only the column's check boxes overlap, each the one below it by 5 pixels.
-            for (const Control& other : kControls) {
-                const QRect otherRect(other.rect.x, other.rect.y, other.rect.width, other.rect.height);
-                const bool column = c.kind == ControlKind::CheckBox && other.kind == ControlKind::CheckBox &&
-                                    c.rect.x == other.rect.x && std::abs(c.rect.y - other.rect.y) == 20;
-                QVERIFY2(&other == &c || column || !rect.intersects(otherRect), c.text);
+            for (const LayoutRow& other : layout) {
+                const bool column =
+                    row.rect.x() == 547 && other.rect.x() == 547 && std::abs(row.rect.y() - other.rect.y()) == 20;
+                QVERIFY2(&other == &row || column || !row.rect.intersects(other.rect), what);
             }
-        }
-        QCOMPARE(consoleNames.size(), std::size_t{79}); // the controls that drive the console, told apart
-        for (const Words& row : ReadTable("spoken-names.tsv")) {
-            const QString name =
-                QAccessible::queryAccessibleInterface(p.Control(std::stoi(row[0])))->text(QAccessible::Name);
-            QCOMPARE(name.toStdString(), row[1]);
         }
         QCOMPARE(p.program.window.StatusText(),
                  QStringLiteral("IP: 127.0.0.21 -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist "
@@ -69,14 +103,37 @@ private Q_SLOTS:
         QVERIFY(p.console.TakeAll().empty()); // nothing is sent at start-up
     }
 
-    void tabFollowsTheMapFromTheHiddenAddressField()
+    // Every control has a spoken name; the 79 that drive the console (faders, preamp gains and
+    // check boxes) are told apart by it.
+    void everyControlHasASpokenName()
+    {
+        ProgramUnderTest p(23);
+        std::set<QString> consoleNames;
+        for (const LayoutRow& row : Layout()) {
+            const QString name = QAccessible::queryAccessibleInterface(p.Control(row.number))->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), QByteArray::number(row.number));
+            const bool drives =
+                row.kind == u"trackbar" || row.kind == u"checkbox" || (row.kind == u"field" && row.rect.y() == 25);
+            if (drives) {
+                consoleNames.insert(name);
+            }
+        }
+        QCOMPARE(consoleNames.size(), std::size_t{79});
+        for (const Words& row : ReadTable("spoken-names.tsv")) {
+            const QString name =
+                QAccessible::queryAccessibleInterface(p.Control(std::stoi(row[0])))->text(QAccessible::Name);
+            QCOMPARE(name.toStdString(), row[1]);
+        }
+    }
+
+    void tabFollowsTheLayoutFromTheHiddenAddressField()
     {
         ProgramUnderTest p(22);
-        std::map<QWidget*, int> numbers;
         std::vector<int> expected, order;
-        for (const Control& c : kControls) {
-            numbers[p.Control(c.number)] = c.number;
-            expected.push_back(c.number);
+        std::map<QWidget*, int> numbers;
+        for (const LayoutRow& row : Layout()) {
+            numbers[p.Control(row.number)] = row.number;
+            expected.push_back(row.number);
         }
         QWidget* w = p.Control(expected.front());
         do {
@@ -93,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(!p.started);
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{QStringLiteral("No config.ini"),
                                                                  QStringLiteral("Please create the config.ini.")}}));
-        QVERIFY(!p.Control(FirstWith(ControlRole::Fader).number));
+        QVERIFY(!p.Control(84));
     }
 
     // The queue keeps one of two identical reports, but the fader's handler runs for each;
@@ -101,25 +158,24 @@ private Q_SLOTS:
     void queueKeepsOneOfIdenticalReportsAndNoneOfTheProgramsOwn()
     {
         ProgramUnderTest p(25);
-        const Control& fader = FirstWith(ControlRole::Fader);
         HostWindow& window = p.program.window;
-        p.Control(fader.number)->setFocus();
-        QTest::keyClick(p.Control(fader.number), Qt::Key_Up);
-        QTest::keyClick(p.Control(fader.number), Qt::Key_Up);
+        p.Control(84)->setFocus();
+        QTest::keyClick(p.Control(84), Qt::Key_Up);
+        QTest::keyClick(p.Control(84), Qt::Key_Up);
         QCOMPARE(DecodeFloatMessages(p.console.TakeAll()),
                  (std::vector<FloatMessage>{{"/ch/01/mix/fader", 0.01f}, {"/ch/01/mix/fader", 0.02f}}));
         QVERIFY(window.PollEvent() == EventKind::Control);
-        QCOMPARE(window.EventControl(), fader.number);
+        QCOMPARE(window.EventControl(), 84);
         QVERIFY(window.PollEvent() == EventKind::None);
-        p.Control(fader.valueField)->setFocus(); // two different reports of one field: both queue
-        QTest::keyClick(p.Control(fader.valueField), Qt::Key_5);
+        p.Control(117)->setFocus(); // two different reports of one field: both queue
+        QTest::keyClick(p.Control(117), Qt::Key_5);
         for (int report = 0; report < 2; ++report) {
-            QVERIFY(window.PollEvent() == EventKind::Control && window.EventControl() == fader.valueField);
+            QVERIFY(window.PollEvent() == EventKind::Control && window.EventControl() == 117);
         }
         QVERIFY(window.PollEvent() == EventKind::None);
-        window.SetControlState(fader.number, 50);
-        window.SetControlText(fader.valueField, QStringLiteral("7"));
-        window.SetControlState(FirstWith(ControlRole::Mute).number, 1);
+        window.SetControlState(84, 50);
+        window.SetControlText(117, QStringLiteral("7"));
+        window.SetControlState(188, 1);
         QVERIFY(window.PollEvent() == EventKind::None);
         QVERIFY(p.console.TakeAll().empty());
         window.MainWindow()->close(); // a close request ends the loop; the window stays until then
