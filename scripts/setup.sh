@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quillon needs. "run" for building and running the program,
 # "test" adds what the test suite, the 32-bit build and the tools around it need.
-# Quick when everything is already there: apt is only called for what is missing.
+# Quick when everything is already there: apt is only called for what is missing. Without root
+# and without sudo it prints the command to run as root and stops.
 set -euo pipefail
 
 what=${1:-run}
@@ -13,7 +14,7 @@ test_packages=(
     qt6-base-dev:i386 libgl-dev:i386 libgtest-dev:i386
     qemu-user
     liblo-tools iproute2 util-linux
-    clang-14 libclang-rt-14-dev clang-format
+    clang-14 libclang-rt-14-dev clang-format gcovr
     xvfb x11-apps x11-utils imagemagick at-spi2-core dbus
     locales
     dpkg-dev file desktop-file-utils libglib2.0-bin lintian appstream man-db
@@ -25,14 +26,9 @@ if [ "$what" = test ]; then
     packages+=("${test_packages[@]}")
 fi
 
-sudo_cmd=()
-if [ "$(id -u)" != 0 ]; then
-    sudo_cmd=(sudo)
-fi
-
+add_i386=
 if [ "$what" = test ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${sudo_cmd[@]}" dpkg --add-architecture i386
-    need_update=1
+    add_i386=1
 fi
 
 missing=()
@@ -43,15 +39,44 @@ for p in "${packages[@]}"; do
     [ "$status" = installed ] || missing+=("$p")
 done
 
-if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
-    echo "setup: installing ${missing[*]}"
-    "${sudo_cmd[@]}" apt-get update -qq
-    if [ ${#missing[@]} -gt 0 ]; then
-        DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    fi
+# A locale with a decimal comma, so the tests can show that number parsing ignores the locale.
+need_locale=
+if [ "$what" = test ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    need_locale=1
 fi
 
-# A locale with a decimal comma, so the tests can show that number parsing ignores the locale.
-if [ "$what" = test ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-    "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+if [ ${#missing[@]} -eq 0 ] && [ -z "$add_i386" ] && [ -z "$need_locale" ]; then
+    exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" != 0 ]; then
+    if ! command -v sudo > /dev/null; then
+        commands=()
+        [ -n "$add_i386" ] && commands+=("dpkg --add-architecture i386")
+        if [ ${#missing[@]} -gt 0 ] || [ -n "$add_i386" ]; then
+            commands+=("apt-get update" "apt-get install --no-install-recommends ${missing[*]}")
+        fi
+        [ -n "$need_locale" ] && commands+=("localedef -i de_DE -f UTF-8 de_DE.UTF-8")
+        joined=$(printf ' && %s' "${commands[@]}")
+        echo "setup: some packages are missing, and this user can install nothing without sudo. As root, run:" >&2
+        echo "    su -c '${joined# && }'" >&2
+        echo "then run this command again." >&2
+        exit 1
+    fi
+    as_root=(sudo)
+fi
+
+if [ -n "$add_i386" ]; then
+    "${as_root[@]}" dpkg --add-architecture i386
+fi
+if [ ${#missing[@]} -gt 0 ] || [ -n "$add_i386" ]; then
+    echo "setup: installing ${missing[*]}"
+    "${as_root[@]}" apt-get update -qq
+    if [ ${#missing[@]} -gt 0 ]; then
+        DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+fi
+if [ -n "$need_locale" ]; then
+    "${as_root[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
