@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTest>
 #include <unistd.h>
@@ -39,6 +41,42 @@ void ModalAnswerer::Answer()
             then();
         }
     }
+}
+
+InputAtDatagram::InputAtDatagram(UdpReceiver& console, std::size_t count,
+                                 std::vector<std::pair<QWidget*, Input>> inputs)
+{
+    // Places are taken here: the widgets belong to the program's thread.
+    std::vector<std::pair<QWidget*, QPoint>> places;
+    for (const auto& [widget, input] : inputs) {
+        places.emplace_back(widget, QPoint(8, widget->height() / 2));
+    }
+    thread_ = std::thread([this, &console, count, inputs, places] {
+        seen_ = console.WaitFor(count);
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            QWidget* widget = places[i].first;
+            const QPointF at = places[i].second;
+            if (inputs[i].second == Input::PageUp) {
+                QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier));
+                QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, Qt::Key_PageUp, Qt::NoModifier));
+                continue;
+            }
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QCoreApplication::postEvent(
+                    widget,
+                    new QMouseEvent(type, at, at, Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
+            }
+        }
+    });
+}
+
+std::vector<Bytes> InputAtDatagram::Take()
+{
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    return seen_;
 }
 
 ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, bool readConsole)

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <thread>
 
 // The push buttons, by the numbers the window gives them.
 inline constexpr int kLoadButton = 80, kSaveButton = 81, kResetButton = 82, kUpdatesButton = 83,
@@ -45,6 +46,21 @@ private:
     void Answer();
     QTimer timer_;
     std::deque<std::pair<QString, std::function<void()>>> fileAnswers_;
+};
+
+// The user's hand in the middle of a command: a thread of the test reads the console's datagrams
+// and, once the `count`-th has arrived, posts the input (postEvent is thread-safe), which the
+// program then meets at its next look at pending events. Take() joins and returns what it read.
+class InputAtDatagram {
+public:
+    enum class Input { Click, PageUp };
+    InputAtDatagram(UdpReceiver& console, std::size_t count, std::vector<std::pair<QWidget*, Input>> inputs);
+    ~InputAtDatagram() { Take(); }
+    std::vector<Bytes> Take();
+
+private:
+    std::vector<Bytes> seen_;
+    std::thread thread_;
 };
 
 class ProgramUnderTest {
