@@ -7,23 +7,27 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quillon [--read-console] [--help] [--version]\n"
+    "Usage: quillon [--read-console | --follow] [--help] [--version]\n"
     "Desktop remote control for a Behringer X32 Compact mixing console. Reads the console's IPv4\n"
     "address from config.ini in the current folder, one octet per line, and sends OSC 1.0 over UDP\n"
     "to the console's port 10023. Qt's own options (such as -platform) go to Qt; any other argument\n"
     "is ignored.\n"
     "  --read-console  start from the console's mix: ask the console for every fader, preamp gain,\n"
-    "                  on switch and link, and show the answers; nothing but the questions is sent\n";
+    "                  on switch and link, and show the answers; nothing but the questions is sent\n"
+    "  --follow        start from the console's mix and its strips' names, then follow the console:\n"
+    "                  subscribe to its changes (/xremote) and show each as it comes; a heartbeat\n"
+    "                  question (/xinfo) every few seconds notices a console that stops answering\n";
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
     // Answered before the window system starts, so they work without a display.
-    bool readConsole = false;
+    Shell options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        readConsole = readConsole || argument == "--read-console";
+        options.readConsole = options.readConsole || argument == "--read-console";
+        options.follow = options.follow || argument == "--follow";
         if (argument == "--help") {
             std::cout << kUsage;
             return 0;
@@ -34,5 +38,5 @@ int main(int argc, char* argv[])
         }
     }
     WindowSystem windowSystem(argc, argv);
-    return RunQuillon(readConsole);
+    return RunQuillon(options);
 }

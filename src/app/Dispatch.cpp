@@ -2,6 +2,7 @@
 #include "app/Dispatch.h"
 
 #include "app/Configuration.h"
+#include "app/Follow.h"
 #include "app/Program.h"
 #include "host/Process.h"
 #include "host/Text.h"
@@ -51,17 +52,23 @@ void DispatchControlEvent(Program& program, int control)
     case ControlRole::Updates:
         Updates(program);
         break;
-    case ControlRole::Reset:
+    case ControlRole::Reset: {
+        const HoldChanges held(program, HoldChanges::After::ReadAgain);
         if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
             program.shell.quit = true;
         }
         break;
-    case ControlRole::SaveScene:
+    }
+    case ControlRole::SaveScene: {
+        const HoldChanges held(program, HoldChanges::After::ShowHeld);
         SaveScene(program.mixer);
         break;
-    case ControlRole::LoadScene:
+    }
+    case ControlRole::LoadScene: {
+        const HoldChanges held(program, HoldChanges::After::ReadAgain);
         LoadScene(program.mixer);
         break;
+    }
     case ControlRole::FaderLevel:
     case ControlRole::PreampGain:
         ArmReturnKey(program);
@@ -91,6 +98,7 @@ void ReturnKeyPath(Program& program)
         window.SetControlState(focused->trackbar, ParseInteger(window.GetControlText(focused->number)));
         FaderHandler(program.mixer, focused->trackbar);
     } else if (focused->role == ControlRole::PreampGain) {
+        window.TakeTypedText(focused->number);
         PreampGainHandler(program.mixer, focused->number);
     }
 }

@@ -1,4 +1,5 @@
-// Makes every control of the control map, in its order, and ties the faders to their handlers.
+// Makes every control of the control map, in its order, ties the faders to their handlers and
+// binds the tooltips.
 #include "app/Layout.h"
 
 #include "host/Text.h"
@@ -7,6 +8,8 @@
 #include "osc/ControlMap.h"
 #include "osc/ControlNames.h"
 #include "osc/Handlers.h"
+
+#include <QStringList>
 
 namespace {
 
@@ -56,20 +59,43 @@ void BindTrackbars(Mixer& mixer)
     }
 }
 
-void ShowConsoleUnits(HostWindow& window)
+void ShowDescriptions(HostWindow& window, const StripNames& names)
 {
-    for (const Control& fader : ControlsWith(ControlRole::Fader)) {
-        auto level = [&window, trackbar = fader.number] {
-            const float sent = FromHundredths(static_cast<float>(window.GetControlState(trackbar)));
-            return QStringLiteral("Console level: ") + QString::fromStdString(FormatFaderLevel(sent));
-        };
-        window.BindToolTip(fader.number, fader.number, level);
-        window.BindToolTip(fader.number, fader.valueField, level);
+    for (const Control& control : kControls) {
+        const Control* fader = FindOnStrip(ControlRole::Fader, control.strip, control.stripNumber);
+        if (fader == nullptr || control.kind == ControlKind::AddressField) {
+            continue;
+        }
+        const QString strip = QString::fromStdString(SpokenName(control));
+        const int trackbar = fader->number;
+        const bool level = control.role == ControlRole::Fader || control.role == ControlRole::FaderLevel;
+        window.BindToolTip(trackbar, control.number, [&window, &names, strip, trackbar, level] {
+            const auto name = names.find(trackbar);
+            QStringList lines;
+            if (name != names.end() && !name->second.isEmpty()) {
+                lines << strip + QStringLiteral(", ") + name->second;
+            }
+            if (level) {
+                const float sent = FromHundredths(static_cast<float>(window.GetControlState(trackbar)));
+                lines << QStringLiteral("Console level: ") + QString::fromStdString(FormatFaderLevel(sent));
+            }
+            return lines.join(u'\n');
+        });
     }
     for (const Control& gain : ControlsWith(ControlRole::PreampGain)) {
         window.BindToolTip(gain.number, gain.number, [&window, field = gain.number] {
             const float sent = FromHundredths(ParseFloat(window.GetControlText(field)));
             return QStringLiteral("Console gain: ") + QString::fromStdString(FormatPreampGain(sent));
         });
+    }
+}
+
+void RefreshStripDescriptions(HostWindow& window, int fader)
+{
+    const Control& trackbar = ControlAt(fader);
+    for (const Control& control : kControls) {
+        if (control.strip == trackbar.strip && control.stripNumber == trackbar.stripNumber) {
+            window.RefreshToolTip(control.number);
+        }
     }
 }

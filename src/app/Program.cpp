@@ -7,6 +7,8 @@
 #include "app/ReadConsole.h"
 #include "host/Network.h"
 
+#include <QTimer>
+
 QString WindowTitle()
 {
     return QStringLiteral("Quillon Beta for Behringer X32 Compact Digital Mixer - %1 bit - 640x600 Pixel")
@@ -25,12 +27,17 @@ bool StartProgram(Program& program)
     program.window.HoldRedraw(true);
     CreateControls(program.window);
     BindTrackbars(program.mixer);
-    ShowConsoleUnits(program.window);
+    ShowDescriptions(program.window, program.names);
     program.window.HoldRedraw(false);
     DrainPendingEvents(program.window);
-    if (program.shell.readConsole) {
-        ReadConsoleMix(program);
+    if (program.shell.readConsole || program.shell.follow) {
+        program.follow.addresses = std::make_unique<ConsoleAddresses>(program.mixer.addresses);
+        const ReadResult read = ReadConsoleMix(program, program.shell.follow);
+        TellUnanswered(program, read);
         DrainPendingEvents(program.window); // what was clicked while the window filled does not count
+        if (program.shell.follow) {
+            StartFollowing(program, read);
+        }
     }
     return true;
 }
@@ -61,14 +68,17 @@ void RunMainLoop(Program& program)
 
 void ShutDown(Program& program)
 {
+    program.follow.ticker.reset();
+    program.follow.answerTimer.reset();
+    program.follow.drawTimer.reset();
     CloseConnection(program.mixer.link);
     program.mixer.link = nullptr;
 }
 
-int RunQuillon(bool readConsole)
+int RunQuillon(const Shell& options)
 {
     Program program;
-    program.shell.readConsole = readConsole;
+    program.shell = options;
     if (StartProgram(program)) {
         RunMainLoop(program);
     }

@@ -1,6 +1,8 @@
 // The program's state and its spine: start-up, the main loop over window events, shutdown.
 #pragma once
 
+#include "app/Follow.h"
+#include "app/Layout.h"
 #include "host/Window.h"
 #include "osc/Handlers.h"
 
@@ -11,6 +13,7 @@ struct Shell {
     bool quit = false;           // ends the main loop
     bool returnKeyArmed = false; // Return is a shortcut from the first value-field event on; never reset
     bool readConsole = false;    // --read-console: start from the console's mix
+    bool follow = false;         // --follow: start from the console's mix and follow its changes
     QString mixerAddress;        // dotted IPv4 text from config.ini
 };
 
@@ -18,6 +21,8 @@ struct Program {
     HostWindow window;
     Mixer mixer{window, {}, nullptr};
     Shell shell;
+    StripNames names; // shown in tooltips; only the console names strips
+    Follow follow;
 };
 
 // The title names the build, so a user can tell which one runs.
@@ -36,5 +41,5 @@ void RunMainLoop(Program& program);
 // Closes the mixer link; the window goes with the Program.
 void ShutDown(Program& program);
 
-// The whole program; its exit status, always 0.
-int RunQuillon(bool readConsole);
+// The whole program with the options of the command line; its exit status, always 0.
+int RunQuillon(const Shell& options);

@@ -1,128 +1,173 @@
-// The console's mix read back: faders, preamp gains, on switches and links, one query at a time.
+// The console's mix read back over the link, up to eight questions in flight; answers count
+// whenever they come during the read, matched by their address.
 #include "app/ReadConsole.h"
 
-#include "app/Configuration.h"
+#include "app/ConsoleView.h"
 #include "app/Program.h"
 #include "host/Blocks.h"
 #include "host/Network.h"
-#include "host/Text.h"
-#include "osc/ConsoleUnits.h"
-#include "osc/ControlMap.h"
-#include "osc/OscDecoder.h"
 #include "osc/OscMessage.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <variant>
+#include <deque>
 
 namespace {
 
-// A console on the same network answers within a few milliseconds.
-constexpr int kAnswerMilliseconds = 100;
-// When the first questions all go unanswered there is no console listening: stop asking.
-constexpr int kFirstQuestions = 3;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-bool Asked(const Control& control)
-{
-    return control.role == ControlRole::Fader || control.role == ControlRole::PreampGain ||
-           control.role == ControlRole::Mute || control.role == ControlRole::Link;
-}
+constexpr std::size_t kInFlight = 8;
+// A question unanswered this long leaves the flight, to be asked once more; its answer still
+// counts when it comes later.
+constexpr auto kAnswerWait = 500ms;
+// The read ends when nothing at all has answered this long.
+constexpr auto kSilence = 1s;
 
-// Sends the query and waits for its answer from the console itself, passing over anything else.
-std::optional<float> Ask(Mixer& mixer, const std::string& address)
-{
-    std::uint8_t* block = AllocateZeroed(kOscMessageSize);
-    const std::ptrdiff_t length = BuildOscQuery(block, address);
-    const bool sent = length > 0 && SendDatagram(mixer.link, block, length) == length;
-    FreeBlock(block);
-    if (!sent) {
-        return std::nullopt;
+struct Question {
+    ConsoleQuery query;
+    int asked = 0;
+    bool answered = false;
+    Clock::time_point sentAt{};
+};
+
+class Read {
+public:
+    Read(Program& program, bool names) : program_(program), started_(Clock::now()), lastAnswer_(started_)
+    {
+        for (const ConsoleQuery& query : program.follow.addresses->Queries(names)) {
+            questions_.push_back({query});
+            waiting_.push_back(questions_.size() - 1);
+        }
     }
-    std::uint8_t answer[512];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMilliseconds);
-    for (auto now = std::chrono::steady_clock::now(); now < deadline; now = std::chrono::steady_clock::now()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        std::uint32_t fromAddress = 0;
-        std::uint16_t fromPort = 0;
-        const long size =
-            ReceiveDatagram(mixer.link, answer, sizeof answer, static_cast<int>(left) + 1, fromAddress, fromPort);
-        if (size >= 0 && fromAddress == mixer.link->address && fromPort == kMixerPort) {
-            if (const std::optional<float> value = AnswerValue({answer, static_cast<std::size_t>(size)}, address)) {
-                return value;
+
+    ReadResult Run()
+    {
+        while (true) {
+            const Clock::time_point now = Clock::now();
+            Expire(now);
+            Fill(now);
+            if (answered_ == static_cast<int>(questions_.size()) || (waiting_.empty() && flight_.empty()) ||
+                now - lastAnswer_ >= kSilence) {
+                break;
+            }
+            Receive(NextDeadline() - now);
+        }
+        return {static_cast<int>(questions_.size()), answered_};
+    }
+
+private:
+    void Send(std::size_t index, Clock::time_point now)
+    {
+        Question& question = questions_[index];
+        std::uint8_t* block = AllocateZeroed(kOscMessageSize);
+        const std::ptrdiff_t length = BuildOscQuery(block, question.query.address);
+        SendDatagram(program_.mixer.link, block, length);
+        FreeBlock(block);
+        ++question.asked;
+        question.sentAt = now;
+        flight_.push_back(index);
+    }
+
+    void Expire(Clock::time_point now)
+    {
+        std::erase_if(flight_, [&](std::size_t index) {
+            const Question& question = questions_[index];
+            if (question.answered) {
+                return true;
+            }
+            if (now - question.sentAt < kAnswerWait) {
+                return false;
+            }
+            if (question.asked < 2) {
+                waiting_.push_back(index);
+            }
+            return true;
+        });
+    }
+
+    void Fill(Clock::time_point now)
+    {
+        while (flight_.size() < kInFlight && !waiting_.empty()) {
+            const std::size_t index = waiting_.front();
+            waiting_.pop_front();
+            if (!questions_[index].answered) {
+                Send(index, now);
             }
         }
     }
-    return std::nullopt;
-}
 
-// The window as it would look had the user set the value.
-void Show(HostWindow& window, const Control& control, float value)
-{
-    const std::int64_t hundredths = ToHundredths(value);
-    switch (control.role) {
-    case ControlRole::Fader:
-        window.SetControlState(control.number, std::clamp<std::int64_t>(hundredths, 0, 100));
-        window.SetControlText(control.valueField, IntegerToText(window.GetControlState(control.number)));
-        break;
-    case ControlRole::PreampGain:
-        window.SetControlText(control.number, IntegerToText(std::max<std::int64_t>(hundredths, 0)));
-        break;
-    case ControlRole::Mute: // the console keeps "on"; a checked "M" is off
-        window.SetControlState(control.number, std::lround(value) == 0 ? 1 : 0);
-        break;
-    default: { // a link, with its pair following the odd channel
-        const bool linked = std::lround(value) != 0;
-        window.SetControlState(control.number, linked ? 1 : 0);
-        EnableFollower(window, control.number, !linked);
+    Clock::time_point NextDeadline() const
+    {
+        Clock::time_point deadline = lastAnswer_ + kSilence;
+        for (const std::size_t index : flight_) {
+            deadline = std::min(deadline, questions_[index].sentAt + kAnswerWait);
+        }
+        return deadline;
     }
+
+    // Waits up to `wait` for one datagram and shows what it says; only the console's own count.
+    void Receive(Clock::duration wait)
+    {
+        Connection* link = program_.mixer.link;
+        std::uint8_t datagram[2048];
+        std::uint32_t fromAddress = 0;
+        std::uint16_t fromPort = 0;
+        const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(std::max(wait, Clock::duration{}));
+        const long size = ReceiveDatagram(link, datagram, sizeof datagram, static_cast<int>(milliseconds.count()),
+                                          fromAddress, fromPort);
+        if (size < 0 || fromAddress != link->address || fromPort != link->port) {
+            return;
+        }
+        const ConsoleChange change = program_.follow.addresses->Interpret({datagram, static_cast<std::size_t>(size)});
+        if (change.kind != ConsoleChange::Kind::Value && change.kind != ConsoleChange::Kind::Name) {
+            return;
+        }
+        lastAnswer_ = Clock::now();
+        ShowConsoleChange(program_.window, program_.names, change);
+        const bool name = change.kind == ConsoleChange::Kind::Name;
+        for (Question& question : questions_) {
+            if (!question.answered && question.query.control == change.control && question.query.name == name) {
+                question.answered = true;
+                ++answered_;
+            }
+        }
     }
-}
+
+    Program& program_;
+    std::vector<Question> questions_;
+    std::deque<std::size_t> waiting_;
+    std::vector<std::size_t> flight_;
+    Clock::time_point started_;
+    Clock::time_point lastAnswer_;
+    int answered_ = 0;
+};
 
 } // namespace
 
-std::optional<float> AnswerValue(std::span<const std::uint8_t> datagram, std::string_view address)
+ReadResult ReadConsoleMix(Program& program, bool names)
 {
-    const DecodeResult decoded = DecodeDatagram(datagram);
-    if (decoded.messages.size() != 1 || decoded.messages[0].address != address ||
-        decoded.messages[0].arguments.size() != 1) {
-        return std::nullopt;
+    if (program.mixer.link == nullptr) {
+        return {static_cast<int>(program.follow.addresses->Queries(names).size()), 0};
     }
-    const OscArgument& argument = decoded.messages[0].arguments[0];
-    if (const auto* number = std::get_if<std::int32_t>(&argument)) {
-        return static_cast<float>(*number);
-    }
-    if (const auto* number = std::get_if<float>(&argument); number && std::isfinite(*number)) {
-        return *number;
-    }
-    return std::nullopt;
+    program.window.SetBusy(true);
+    const ReadResult result = Read(program, names).Run();
+    program.window.SetBusy(false);
+    return result;
 }
 
-void ReadConsoleMix(Program& program)
+void TellUnanswered(Program& program, const ReadResult& result)
 {
-    Mixer& mixer = program.mixer;
-    int asked = 0;
-    int unanswered = 0;
-    for (const Control& control : kControls) {
-        if (!Asked(control)) {
-            continue;
-        }
-        ++asked;
-        if (const std::optional<float> value = Ask(mixer, mixer.addresses[static_cast<std::size_t>(control.slot)])) {
-            Show(mixer.window, control, *value);
-        } else if (++unanswered == asked && asked == kFirstQuestions) {
-            mixer.window.ShowMessage(QStringLiteral("Quillon"),
-                                     QStringLiteral("The console at %1 did not answer. The window shows zeros.")
-                                         .arg(program.shell.mixerAddress));
-            return;
-        }
-    }
-    if (unanswered > 0) {
-        mixer.window.ShowMessage(QStringLiteral("Quillon"),
-                                 QStringLiteral("The console at %1 did not answer %2 of %3 questions. Those controls "
-                                                "show zeros.")
-                                     .arg(program.shell.mixerAddress)
-                                     .arg(unanswered)
-                                     .arg(asked));
+    if (result.answered == 0) {
+        program.window.ShowMessage(QStringLiteral("Quillon"),
+                                   QStringLiteral("The console at %1 did not answer. The window shows zeros.")
+                                       .arg(program.shell.mixerAddress));
+    } else if (result.answered < result.asked) {
+        program.window.ShowMessage(QStringLiteral("Quillon"),
+                                   QStringLiteral("The console at %1 did not answer %2 of %3 questions. Those "
+                                                  "controls show zeros.")
+                                       .arg(program.shell.mixerAddress)
+                                       .arg(result.asked - result.answered)
+                                       .arg(result.asked));
     }
 }

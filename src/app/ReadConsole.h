@@ -1,18 +1,18 @@
-// Starting from the console's mix (opt-in): one query for each value the console keeps of what
-// Quillon drives, and the window set from the answers. Nothing else is sent, no handler runs.
+// Reading the console's mix (--read-console, --follow): a query for each value the console keeps
+// of what Quillon drives, and with names for each strip's name, several at a time; the window set
+// from the answers. Nothing else is sent and no handler runs.
 #pragma once
-
-#include <cstdint>
-#include <optional>
-#include <span>
-#include <string_view>
 
 struct Program;
 
-// The value an answer to a query of `address` carries: one message to that address with one
-// int or float argument; empty for anything else.
-std::optional<float> AnswerValue(std::span<const std::uint8_t> datagram, std::string_view address);
+struct ReadResult {
+    int asked = 0;    // different questions
+    int answered = 0; // of them
+};
 
-// Asks, waits for each answer in turn, sets the window, and tells the user when answers are
-// missing. Needs the controls and the link.
-void ReadConsoleMix(Program& program);
+// Asks, shows each answer as it comes, and ends once every question is answered, asked twice
+// without an answer, or nothing has answered for a second. The wait cursor shows meanwhile.
+ReadResult ReadConsoleMix(Program& program, bool names);
+
+// Tells the user when answers of the read at start are missing.
+void TellUnanswered(Program& program, const ReadResult& result);

@@ -1,10 +1,13 @@
 // The program's own event queue: what the controls report, the close request and the Return
-// key, oldest first; trackbar handlers run the moment their trackbar reports.
+// key, oldest first; trackbar handlers run the moment their trackbar reports. And what the
+// user's hand is on: a trackbar held, a field with typed text.
 #include "host/WindowParts.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QShortcut>
+#include <QSlider>
 
 void MainWidget::closeEvent(QCloseEvent* event)
 {
@@ -14,12 +17,24 @@ void MainWidget::closeEvent(QCloseEvent* event)
     }
 }
 
-bool FocusWatcher::eventFilter(QObject* watched, QEvent* event)
+bool InputWatcher::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
+    switch (event->type()) {
+    case QEvent::FocusIn:
         onFocus(watched, kFocusIn);
-    } else if (event->type() == QEvent::FocusOut) {
+        break;
+    case QEvent::FocusOut:
+        onKeyHeld(watched, false);
         onFocus(watched, kFocusOut);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+            onKeyHeld(watched, event->type() == QEvent::KeyPress);
+        }
+        break;
+    default:
+        break;
     }
     return false;
 }
@@ -89,5 +104,24 @@ void HostWindow::ArmReturnKey()
         QObject::connect(shortcut.get(), &QShortcut::activated, impl_->window.get(),
                          [this] { impl_->Post(EventKind::Shortcut, 0, kShortcut); });
         impl_->returnShortcuts.push_back(std::move(shortcut));
+    }
+}
+
+bool HostWindow::UserHolds(int number) const
+{
+    const ControlEntry* entry = impl_->Find(number);
+    if (!entry) {
+        return false;
+    }
+    if (entry->kind == WidgetKind::Trackbar) {
+        return entry->keyHeld || static_cast<const QSlider*>(entry->widget)->isSliderDown();
+    }
+    return entry->typed;
+}
+
+void HostWindow::TakeTypedText(int number)
+{
+    if (ControlEntry* entry = impl_->Find(number)) {
+        entry->typed = false;
     }
 }

@@ -1,6 +1,8 @@
-// The mixer link over BSD sockets: a non-blocking UDP socket that sends, and reads only the
-// answers of an opt-in start-up read.
+// The mixer link over BSD sockets: a non-blocking UDP socket that sends, and reads only with
+// --read-console or --follow, and then only what the console sends back to it.
 #include "host/Network.h"
+
+#include <QSocketNotifier>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -49,6 +51,13 @@ bool SetNonBlocking(int socket)
 
 } // namespace
 
+Connection::Connection(std::uint32_t peerAddress, std::uint16_t peerPort, int datagramSocket)
+    : address(peerAddress), port(peerPort), socket(datagramSocket)
+{
+}
+
+Connection::~Connection() = default;
+
 bool StartNetwork()
 {
     return true;
@@ -68,7 +77,7 @@ Connection* OpenConnection(const QString& host, int port)
     if (socket < 0) {
         return nullptr;
     }
-    auto* connection = new Connection{*address, static_cast<std::uint16_t>(port), socket};
+    auto* connection = new Connection(*address, static_cast<std::uint16_t>(port), socket);
     // Unbound and unconnected: the first send picks the local port; nothing can arrive before it.
     if (!SetNonBlocking(socket)) {
         CloseConnection(connection);
@@ -104,6 +113,26 @@ long ReceiveDatagram(Connection* connection, std::uint8_t* buffer, std::size_t c
     fromAddress = from.sin_addr.s_addr;
     fromPort = ntohs(from.sin_port);
     return static_cast<long>(length);
+}
+
+void WatchDatagrams(Connection* connection, std::function<void()> onReadable)
+{
+    if (connection == nullptr) {
+        return;
+    }
+    connection->watch.reset();
+    if (onReadable) {
+        connection->watch = std::make_unique<QSocketNotifier>(connection->socket, QSocketNotifier::Read);
+        QObject::connect(connection->watch.get(), &QSocketNotifier::activated, connection->watch.get(),
+                         std::move(onReadable));
+    }
+}
+
+void EnableWatch(Connection* connection, bool enabled)
+{
+    if (connection != nullptr && connection->watch) {
+        connection->watch->setEnabled(enabled);
+    }
 }
 
 void CloseConnection(Connection* connection)

@@ -1,14 +1,24 @@
-// The UDP link to the mixer and the 32-bit address packing.
+// The UDP link to the mixer, the datagrams that come back on it, and the 32-bit address packing.
 #pragma once
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
 
 struct Connection {
+    Connection(std::uint32_t peerAddress, std::uint16_t peerPort, int datagramSocket);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
     std::uint32_t address; // peer IPv4 address, network byte order
     std::uint16_t port;    // host byte order, converted at each send
     int socket;
+    std::unique_ptr<QSocketNotifier> watch; // set by WatchDatagrams; null while nothing watches
 };
 
 // Nothing to start on POSIX; kept so start-up and reset read as they behave. Always true.
@@ -27,6 +37,13 @@ long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdif
 // null. `fromAddress` (network byte order) and `fromPort` (host byte order) say who sent it.
 long ReceiveDatagram(Connection* connection, std::uint8_t* buffer, std::size_t capacity, int milliseconds,
                      std::uint32_t& fromAddress, std::uint16_t& fromPort);
+
+// From now on `onReadable` runs from the event loop whenever a datagram waits on the link's socket;
+// an empty function stops it. Nothing is read here: `onReadable` reads with ReceiveDatagram.
+void WatchDatagrams(Connection* connection, std::function<void()> onReadable);
+
+// Holds a watch back (false) or lets it run again (true), for example while the reader is busy.
+void EnableWatch(Connection* connection, bool enabled);
 
 // Closes the socket and frees the record; null is ignored.
 void CloseConnection(Connection* connection);

@@ -78,12 +78,17 @@ void HostWindow::Impl::Add(int number, WidgetKind kind, QWidget* widget, int x, 
     }
     widget->setGeometry(x, y, width, height);
     widget->show();
-    controls.emplace(number, ControlEntry{kind, widget, {}});
+    controls.emplace(number, ControlEntry{.kind = kind, .widget = widget});
 }
 
 HostWindow::HostWindow() : impl_(std::make_unique<Impl>())
 {
-    impl_->focusWatcher.onFocus = [this](QObject* watched, int subtype) {
+    impl_->inputWatcher.onKeyHeld = [this](QObject* watched, bool held) {
+        if (ControlEntry* entry = impl_->Find(impl_->NumberOf(watched))) {
+            entry->keyHeld = held;
+        }
+    };
+    impl_->inputWatcher.onFocus = [this](QObject* watched, int subtype) {
         const int number = impl_->NumberOf(watched);
         if (number >= 0 && impl_->Find(number)->kind == WidgetKind::TextField) {
             impl_->Post(EventKind::Control, number, subtype);
@@ -181,9 +186,11 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
         field->setFont(font);
         field->setTextMargins(-1, 0, -1, 0);
     }
-    field->installEventFilter(&impl_->focusWatcher);
-    QObject::connect(field, &QLineEdit::textEdited, field,
-                     [this, number] { impl_->Post(EventKind::Control, number, kTextEdited); });
+    field->installEventFilter(&impl_->inputWatcher);
+    QObject::connect(field, &QLineEdit::textEdited, field, [this, number] {
+        impl_->Find(number)->typed = true;
+        impl_->Post(EventKind::Control, number, kTextEdited);
+    });
     impl_->Add(number, WidgetKind::TextField, field, x, y, width, height);
 }
 
@@ -196,6 +203,7 @@ void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height,
     // Every position the user gives it is a report; the end of a drag is one more.
     QObject::connect(slider, &QSlider::valueChanged, slider,
                      [this, number] { impl_->Post(EventKind::Control, number, kPositionChanged); });
+    slider->installEventFilter(&impl_->inputWatcher);
     QObject::connect(slider, &QSlider::sliderReleased, slider,
                      [this, number] { impl_->Post(EventKind::Control, number, kDragEnded); });
     impl_->Add(number, WidgetKind::Trackbar, slider, x, y, width, height);
@@ -304,6 +312,7 @@ void HostWindow::SetControlText(int number, const QString& text)
     }
     ++impl_->settingControl;
     if (entry->kind == WidgetKind::TextField) {
+        entry->typed = false;
         static_cast<QLineEdit*>(entry->widget)->setText(text);
     } else if (entry->kind == WidgetKind::PushButton || entry->kind == WidgetKind::CheckBox) {
         static_cast<QAbstractButton*>(entry->widget)->setText(text);
@@ -341,35 +350,6 @@ int HostWindow::FocusedControl() const
         }
     }
     return -1;
-}
-
-void HostWindow::BindToolTip(int watched, int shownOn, std::function<QString()> source)
-{
-    const ControlEntry* from = impl_->Find(watched);
-    const ControlEntry* to = impl_->Find(shownOn);
-    if (!from || !to) {
-        return;
-    }
-    QWidget* target = to->widget;
-    // A screen reader reads the same text as the control's description.
-    auto update = [target, source = std::move(source)] {
-        const QString text = source();
-        target->setToolTip(text);
-        target->setAccessibleDescription(text);
-    };
-    if (auto* slider = qobject_cast<QSlider*>(from->widget)) {
-        QObject::connect(slider, &QSlider::valueChanged, target, update);
-    } else if (auto* field = qobject_cast<QLineEdit*>(from->widget)) {
-        QObject::connect(field, &QLineEdit::textChanged, target, update);
-    }
-    update();
-}
-
-void HostWindow::SetControlName(int number, const QString& name)
-{
-    if (ControlEntry* entry = impl_->Find(number)) {
-        entry->widget->setAccessibleName(name);
-    }
 }
 
 QWidget* HostWindow::MainWindow() const

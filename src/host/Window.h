@@ -89,6 +89,18 @@ public:
     // From now on Return (and keypad Enter) anywhere in the window is a Shortcut event.
     void ArmReturnKey();
 
+    // Whether the user is in the middle of changing the control: a trackbar held by the mouse or
+    // a key, or a text field holding text typed since the program last set or took it.
+    bool UserHolds(int number) const;
+    // The program has taken the typed text of a field (sent it): the field is no longer held.
+    void TakeTypedText(int number);
+    // Runs again what BindToolTip bound to control `shownOn`, for a source that changed.
+    void RefreshToolTip(int shownOn);
+    // A line of status where a person notices it, at the given place, made on first use; a screen
+    // reader hears each new text.
+    void ShowIndicator(int x, int y, int width, int height, const QString& text);
+    QString IndicatorText() const;
+
     // Modal; one OK button, no icon.
     void ShowMessage(const QString& title, const QString& text);
     // Modal file dialogs. `patterns` alternates descriptions and patterns separated by "|";

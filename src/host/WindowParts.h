@@ -32,10 +32,13 @@ struct Event {
 };
 
 struct ControlEntry {
-    WidgetKind kind;
-    QWidget* widget;
-    std::function<void()> handler;
+    WidgetKind kind = WidgetKind::TextField;
+    QWidget* widget = nullptr;
+    std::function<void()> handler = {};
     std::uint32_t address = 0; // address field: first octet in the low byte
+    bool typed = false;        // text field: the user typed since the program last set or took the text
+    bool keyHeld = false;      // trackbar: a key is down on it
+    std::vector<std::function<void()>> toolTipUpdates = {}; // what BindToolTip shows on this control
 };
 
 // Check boxes with a narrow gap between box and caption: "M" fits 25 pixels, "Link 01-02" 75.
@@ -56,10 +59,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-// Focus changes of text fields become events, as the logic arms the Return key on them.
-class FocusWatcher : public QObject {
+// Focus changes of text fields become events, as the logic arms the Return key on them; keys
+// pressed and released on trackbars tell whether the user holds one.
+class InputWatcher : public QObject {
 public:
     std::function<void(QObject*, int)> onFocus;
+    std::function<void(QObject*, bool)> onKeyHeld;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,7 +77,8 @@ struct HostWindow::Impl {
     std::unique_ptr<MainWidget> window;
     QStatusBar* statusBar = nullptr;
     QLabel* statusField = nullptr;
-    FocusWatcher focusWatcher;
+    InputWatcher inputWatcher;
+    QLabel* indicator = nullptr; // made by the first ShowIndicator
     std::map<int, ControlEntry> controls;
     std::vector<std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
     std::deque<Event> queue;

@@ -168,6 +168,9 @@ inline constexpr std::array<ColumnControl, 18> kColumn{{
     {83, ControlKind::PushButton, ControlRole::Updates, {541, 460, 80, 20}, "Updates", -1, -1, 0, 0},
 }};
 
+// Under the buttons: where the follow mode says whether the console answers.
+inline constexpr ControlRect kFollowIndicatorRect{541, 490, 95, 80};
+
 inline constexpr int kAddressFieldNumber = 888;
 inline constexpr ControlRect kAddressFieldRect{5000, 5000, 94, 22};
 

@@ -1,0 +1,63 @@
+// A console value or name shown in the window; the user's hand wins over the console.
+#include "app/ConsoleView.h"
+
+#include "host/Text.h"
+#include "host/Window.h"
+#include "osc/ConsoleUnits.h"
+#include "osc/Handlers.h"
+
+#include <algorithm>
+
+namespace {
+
+void ShowFader(HostWindow& window, const Control& fader, float value)
+{
+    if (window.UserHolds(fader.number)) {
+        return; // the user's own send will set the console
+    }
+    window.SetControlState(fader.number, std::clamp<std::int64_t>(ToHundredths(value), 0, 100));
+    if (!window.UserHolds(fader.valueField)) {
+        window.SetControlText(fader.valueField, IntegerToText(window.GetControlState(fader.number)));
+    }
+}
+
+void ShowValue(HostWindow& window, const Control& control, float value)
+{
+    // The console keeps switches and links as 0 or 1; a value between reads as the nearer.
+    const bool one = value >= 0.5f;
+    switch (control.role) {
+    case ControlRole::Fader:
+        ShowFader(window, control, value);
+        break;
+    case ControlRole::PreampGain:
+        if (!window.UserHolds(control.number)) {
+            window.SetControlText(control.number, IntegerToText(ToHundredths(value)));
+        }
+        break;
+    case ControlRole::Mute: // the console keeps "on"; a checked "M" is off
+        window.SetControlState(control.number, one ? 0 : 1);
+        break;
+    case ControlRole::Link:
+        window.SetControlState(control.number, one ? 1 : 0);
+        EnableFollower(window, control.number, !one);
+        break;
+    default:
+        break; // no other control takes a console value
+    }
+}
+
+} // namespace
+
+void ShowConsoleChange(HostWindow& window, StripNames& names, const ConsoleChange& change)
+{
+    if (change.kind == ConsoleChange::Kind::Value) {
+        ShowValue(window, *change.control, change.value);
+    } else if (change.kind == ConsoleChange::Kind::Name) {
+        QString& name = names[change.control->number];
+        const QString named = QString::fromUtf8(change.name);
+        if (name != named) {
+            name = named;
+            RefreshStripDescriptions(window, change.control->number);
+        }
+    }
+}

@@ -1,0 +1,50 @@
+// What a message from the console means for the window: a value for one of its controls, a
+// strip's name, or a scene recalled on the desk. Pure, so it is tested on bytes and fuzzed.
+#pragma once
+
+#include "osc/AddressTable.h"
+#include "osc/ControlMap.h"
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+// The console keeps at most this many characters of a name.
+inline constexpr std::size_t kNameLength = 12;
+
+struct ConsoleChange {
+    enum class Kind { None, Value, Name, SceneRecalled };
+    Kind kind = Kind::None;
+    const Control* control = nullptr; // Value: a fader, preamp gain field, "M" box or link box; Name: the strip's fader
+    float value = 0.0f;               // Value: within 0.0 to 1.0
+    std::string name;                 // Name: printable, at most kNameLength characters
+};
+
+// The address of a strip's name on the console, by its fader: "/ch/05/config/name".
+std::string NameAddress(const Control& fader);
+
+// One question of a read: the address asked, and the control its answer sets.
+struct ConsoleQuery {
+    std::string address;
+    const Control* control;
+    bool name; // the answer is the name of the strip of `control`, a fader
+};
+
+class ConsoleAddresses {
+public:
+    explicit ConsoleAddresses(const AddressTable& addresses);
+
+    // A datagram from the console: exactly one message with one finite number for a fader, gain,
+    // on switch or link (clamped to 0.0 to 1.0), one string for a name, or the desk's scene
+    // recall. Anything else, NaN and infinities included, is Kind::None.
+    ConsoleChange Interpret(std::span<const std::uint8_t> datagram) const;
+
+    // What a read asks: every fader, preamp gain, on switch and link in creation order, then,
+    // with `names`, the name of every strip.
+    std::vector<ConsoleQuery> Queries(bool names) const;
+
+private:
+    std::map<std::string, ConsoleQuery, std::less<>> byAddress_;
+};
