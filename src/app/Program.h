@@ -14,7 +14,7 @@ struct Shell {
     bool returnKeyArmed = false; // Return is a shortcut from the first value-field event on; never reset
     bool readConsole = false;    // --read-console: start from the console's mix
     bool follow = false;         // --follow: start from the console's mix and follow its changes
-    QString mixerAddress;        // dotted IPv4 text from config.ini
+    QString mixerAddress = {};   // dotted IPv4 text from config.ini
 };
 
 struct Program {

@@ -33,7 +33,7 @@ struct Question {
 
 class Read {
 public:
-    Read(Program& program, bool names) : program_(program), started_(Clock::now()), lastAnswer_(started_)
+    Read(Program& program, bool names) : program_(program), lastAnswer_(Clock::now())
     {
         for (const ConsoleQuery& query : program.follow.addresses->Queries(names)) {
             questions_.push_back({query});
@@ -45,10 +45,12 @@ public:
     {
         while (true) {
             const Clock::time_point now = Clock::now();
+            if (now - lastAnswer_ >= kSilence) {
+                break;
+            }
             Expire(now);
             Fill(now);
-            if (answered_ == static_cast<int>(questions_.size()) || (waiting_.empty() && flight_.empty()) ||
-                now - lastAnswer_ >= kSilence) {
+            if (answered_ == static_cast<int>(questions_.size()) || (waiting_.empty() && flight_.empty())) {
                 break;
             }
             Receive(NextDeadline() - now);
@@ -138,7 +140,6 @@ private:
     std::vector<Question> questions_;
     std::deque<std::size_t> waiting_;
     std::vector<std::size_t> flight_;
-    Clock::time_point started_;
     Clock::time_point lastAnswer_;
     int answered_ = 0;
 };

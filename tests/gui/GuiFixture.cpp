@@ -1,6 +1,8 @@
 // The shared fixture of the window tests.
 #include "gui/GuiFixture.h"
 
+#include "osc/OscDecoder.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -79,10 +81,14 @@ std::vector<Bytes> InputAtDatagram::Take()
     return seen_;
 }
 
-ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, bool readConsole)
+ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, const Shell& options,
+                                   const std::function<void(Program&)>& prepare)
     : previousDirectory_(QDir::currentPath()), console(lastOctet)
 {
-    program.shell.readConsole = readConsole;
+    program.shell = options;
+    if (prepare) {
+        prepare(program);
+    }
     if (!config.isNull()) {
         WriteFile(folder_.filePath(QStringLiteral("config.ini")), config);
     }
@@ -90,6 +96,82 @@ ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, bool
     started = StartProgram(program);
     if (started && !QTest::qWaitForWindowExposed(program.window.MainWindow())) {
         qWarning("the main window was not exposed");
+    }
+}
+
+FakeConsole::FakeConsole(int lastOctet, AnswerRule rule)
+    : socket_(lastOctet), rule_(std::move(rule)), thread_([this] { Serve(); })
+{
+}
+
+FakeConsole::~FakeConsole()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+void FakeConsole::Set(const std::string& address, const Bytes& answer)
+{
+    const std::lock_guard lock(mutex_);
+    values_[address] = answer;
+}
+
+std::vector<std::string> FakeConsole::Received()
+{
+    const std::lock_guard lock(mutex_);
+    return received_;
+}
+
+void FakeConsole::Push(const Bytes& datagram, const UdpReceiver* from)
+{
+    (from ? *from : socket_).SendTo(1, windowPort_, datagram);
+}
+
+std::vector<std::string> FakeConsole::Sets()
+{
+    const std::lock_guard lock(mutex_);
+    return sets_;
+}
+
+std::optional<FakeAnswer> FakeConsole::Answer(const std::string& address)
+{
+    if (rule_) {
+        return rule_(address);
+    }
+    const auto given = values_.find(address);
+    const std::string tag = address.ends_with("/name") ? R"(",s"~ ""~)"
+                            : address == "/xinfo"      ? R"(",ssss"~ "127.0.0.1"~ "fake"~ "X32C"~ "4.06"~)"
+                                                       : R"(",f"~ 00000000)";
+    return FakeAnswer{given != values_.end() ? given->second : ParseBytes('"' + address + "\"~ " + tag)};
+}
+
+void FakeConsole::Serve()
+{
+    while (!stop_) {
+        int port = 0;
+        const Bytes datagram = socket_.TakeOne(port, std::chrono::milliseconds(10));
+        const std::vector<DecodedMessage> messages = DecodeDatagram(datagram).messages;
+        const std::lock_guard lock(mutex_);
+        if (messages.size() == 1) {
+            windowPort_ = port;
+            received_.push_back(messages[0].address);
+            const bool question = messages[0].arguments.empty() && messages[0].address != "/xremote";
+            if (!messages[0].arguments.empty()) {
+                sets_.push_back(messages[0].address);
+            }
+            if (const std::optional<FakeAnswer> answer =
+                    question && !silent_ ? Answer(messages[0].address) : std::nullopt) {
+                due_.emplace_back(std::chrono::steady_clock::now() + std::chrono::milliseconds(answer->delayMs),
+                                  *answer);
+            }
+        }
+        std::erase_if(due_, [this](const auto& entry) {
+            const bool now = entry.first <= std::chrono::steady_clock::now();
+            if (now) {
+                (entry.second.from ? *entry.second.from : socket_).SendTo(1, windowPort_, entry.second.datagram);
+            }
+            return now;
+        });
     }
 }
 

@@ -9,8 +9,11 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 
 // The push buttons, by the numbers the window gives them.
@@ -63,12 +66,51 @@ private:
     std::thread thread_;
 };
 
+// How a console of the test answers the question of one address: what it sends, from which socket
+// (null: its own), how late; nothing when empty.
+struct FakeAnswer {
+    Bytes datagram;
+    const UdpReceiver* from = nullptr;
+    int delayMs = 0;
+};
+using AnswerRule = std::function<std::optional<FakeAnswer>(const std::string& address)>;
+
+// A console of the test's own on 127.0.0.N:10023, on a thread: it keeps every address that
+// arrives and, unless silent, answers each question by `rule`, by default from its values: an
+// address it was given, a name with an empty ",s", "/xinfo" with four strings, else ",f" 0.0.
+class FakeConsole {
+public:
+    explicit FakeConsole(int lastOctet, AnswerRule rule = {});
+    ~FakeConsole();
+    void Set(const std::string& address, const Bytes& answer);
+    void Silence(bool silent) { silent_ = silent; }
+    std::vector<std::string> Received(); // every address, in order
+    std::vector<std::string> Sets();     // the addresses of messages with arguments
+    // Sends a datagram to the window's link (known from its first question) from the console's
+    // own port, or from another socket of the test.
+    void Push(const Bytes& datagram, const UdpReceiver* from = nullptr);
+
+private:
+    void Serve();
+    std::optional<FakeAnswer> Answer(const std::string& address);
+    UdpReceiver socket_;
+    AnswerRule rule_;
+    std::atomic<bool> silent_{false}, stop_{false};
+    std::atomic<int> windowPort_{0};
+    std::mutex mutex_;
+    std::map<std::string, Bytes> values_;
+    std::vector<std::string> received_, sets_;
+    std::vector<std::pair<std::chrono::steady_clock::time_point, FakeAnswer>> due_;
+    std::thread thread_;
+};
+
 class ProgramUnderTest {
 public:
     // Writes `config` (unless null) as config.ini into a fresh folder, makes that the current
-    // directory and starts the program there. The test's socket listens on 127.0.0.N:10023.
-    // With `readConsole`, as `quillon --read-console`.
-    ProgramUnderTest(int lastOctet, const QByteArray& config, bool readConsole = false);
+    // directory and starts the program there with `options` (--read-console, --follow), after
+    // `prepare`. The test's socket listens on 127.0.0.N:10023.
+    ProgramUnderTest(int lastOctet, const QByteArray& config, const Shell& options = {},
+                     const std::function<void(Program&)>& prepare = {});
     explicit ProgramUnderTest(int lastOctet) : ProgramUnderTest(lastOctet, ConfigFor(lastOctet)) {}
     ~ProgramUnderTest();
 

@@ -1,0 +1,157 @@
+// quillon --follow: two windows through the stand-in, the user's hand against the console's
+// pushes, a console lost and back, bad pushes (tests/data/follow-pushes.tsv), the subscription's
+// renewal, and no listening at all without the option.
+#include "gui/GuiFixture.h"
+
+#include <QTest>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const Shell kFollow{.follow = true};
+
+// A push from the console: one message with one argument, in ParseBytes' notation.
+Bytes Push(const std::string& address, const std::string& argument)
+{
+    return ParseBytes('"' + address + "\"~ " + argument);
+}
+
+// A message line of the stand-in's that sets something: one number or one string.
+bool IsSetLine(const std::string& line)
+{
+    return !line.starts_with(' ') && (line.find(" ,f ") != std::string::npos ||
+                                      line.find(" ,i ") != std::string::npos || line.find(" ,s ") != std::string::npos);
+}
+
+} // namespace
+
+class FollowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // What window A sets, and a name a desk gives, show in window B, which sends no set itself.
+    void oneWindowFollowsTheOther()
+    {
+        ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.70"}));
+        QVERIFY(monitor.WaitForLine("listening on 127.0.0.70:10023"));
+        ProgramUnderTest a(71, ConfigFor(70), kFollow), b(72, ConfigFor(70), kFollow);
+        QCOMPARE(b.program.window.IndicatorText(), u"Following 127.0.0.70"_s);
+        a.Do(u"key 88 PgUp; type 164 30; return; click 190; click 73"_s);
+        UdpReceiver(73, 0).SendTo(70, 10023, Push("/ch/05/config/name", R"(",s"~ "Kick"~)"));
+        const QString a_set = uR"(88=10 121="10" 164="30" 190=1 73=1 87:off 120:off)"_s;
+        QTRY_COMPARE_WITH_TIMEOUT(b.Shown(a_set), a_set, 200);
+        QTRY_COMPARE_WITH_TIMEOUT(b.Control(88)->toolTip(), u"Channel 05 fader, Kick\nConsole level: -54.0 dB"_s, 200);
+        ::kill(monitor.pid, SIGTERM);
+        QCOMPARE(monitor.Finish(), 0);
+        const Words& log = monitor.Lines(); // A's five sets and the desk's name, nothing from B
+        QCOMPARE(std::count_if(log.begin(), log.end(), IsSetLine), std::ptrdiff_t{6});
+    }
+
+    // A drag in progress and typed text are the user's: pushes for them wait for the user's send.
+    void theHandWins()
+    {
+        FakeConsole console(74);
+        ProgramUnderTest p(75, ConfigFor(74), kFollow);
+        p.Do(u"type 122 40; type 166 30"_s);
+        QWidget* fader = p.Control(88);
+        const QPoint thumb(fader->width() / 2, fader->height() - 6);
+        QTest::mousePress(fader, Qt::LeftButton, {}, thumb);
+        for (const std::string channel : {"05", "06"}) {
+            console.Push(Push("/ch/" + channel + "/mix/fader", R"(",f"~ 3F000000)"));
+        }
+        console.Push(Push("/headamp/005/gain", R"(",f"~ 3F000000)"));
+        QTRY_COMPARE(p.program.window.GetControlState(89), 50);
+        const QString held = uR"(88=0 121="0" 89=50 122="40" 166="30")"_s;
+        QCOMPARE(p.Shown(held), held);
+        QTest::mouseRelease(fader, Qt::LeftButton, {}, thumb);
+        p.Do(u"key 166; return"_s); // the typed gain goes to the console; the field is no longer held
+        console.Push(Push("/headamp/005/gain", R"(",f"~ 3F000000)"));
+        console.Push(Push("/ch/05/mix/fader", R"(",f"~ 3F000000)"));
+        QTRY_COMPARE(p.Shown(u"88=50 166=\"50\""_s), u"88=50 166=\"50\""_s);
+    }
+
+    // Quiet, the console is lost within 5 s; back, it is read again, with what changed meanwhile.
+    // Touches go out all the while, and the window itself sends no set.
+    void lostAndBack_data()
+    {
+        QTest::addColumn<bool>("standIn");
+        QTest::newRow("the stand-in") << true;
+        QTest::newRow("a console of the test") << false;
+    }
+
+    void lostAndBack()
+    {
+        QFETCH(bool, standIn);
+        ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.76", "--port", standIn ? "10023" : "0"}));
+        QVERIFY(monitor.WaitForLine("listening on 127.0.0.76"));
+        FakeConsole console(standIn ? 77 : 76);
+        const auto silence = [&](bool silent) {
+            standIn ? void(::kill(monitor.pid, silent ? SIGUSR1 : SIGUSR2)) : console.Silence(silent);
+        };
+        ProgramUnderTest p(78, ConfigFor(76), kFollow);
+        silence(true);
+        QTRY_VERIFY_WITH_TIMEOUT(p.program.window.IndicatorText().startsWith(u"No answer from 127.0.0.76 since "_s),
+                                 5000);
+        p.Do(u"click 190"_s);
+        const Bytes meanwhile = Push("/ch/07/mix/fader", R"(",f"~ 3F000000)");
+        standIn ? void(UdpReceiver(79, 0).SendTo(76, 10023, meanwhile)) : console.Set("/ch/07/mix/fader", meanwhile);
+        silence(false);
+        QTRY_COMPARE_WITH_TIMEOUT(p.program.window.IndicatorText(), u"Following 127.0.0.76"_s, 5000);
+        QTRY_COMPARE(p.program.window.GetControlState(90), 50);
+        if (!standIn) {
+            QCOMPARE(console.Sets(), std::vector<std::string>{"/ch/03/mix/on"}); // the touch; nothing of its own
+        }
+    }
+
+    // Pushes that must change nothing, or only what the table says; a last, good push shows when
+    // all before it have been read.
+    void badPushesShowNothingWrong()
+    {
+        FakeConsole console(80);
+        UdpReceiver anotherPort(80, 0), anotherHost(81);
+        ProgramUnderTest p(82, ConfigFor(80), kFollow);
+        for (const Words& row : ReadTable("follow-pushes.tsv")) {
+            console.Push(ParseBytes(row[1]), row[0] == "another port"   ? &anotherPort
+                                             : row[0] == "another host" ? &anotherHost
+                                                                        : nullptr);
+        }
+        console.Push(Push("/ch/16/mix/fader", R"(",f"~ 3F800000)"));
+        QTRY_COMPARE(p.program.window.GetControlState(99), 100);
+        for (const Words& row : ReadTable("follow-pushes.tsv")) {
+            const QString shown = QString::fromStdString(row[2]);
+            QCOMPARE(p.Shown(shown), shown);
+        }
+        QCOMPARE(p.Control(89)->toolTip(), u"Channel 06 fader, Twelve chars\nConsole level: -inf dB"_s);
+    }
+
+    void renewsTheSubscriptionBeforeItRunsOut()
+    {
+        FakeConsole console(83);
+        ProgramUnderTest p(84, ConfigFor(83), kFollow, [](Program& program) {
+            program.follow.renewal = std::chrono::milliseconds(100);
+            program.follow.heartbeat = std::chrono::milliseconds(100);
+        });
+        QTRY_VERIFY(std::ranges::count(console.Received(), "/xremote") >= 3);
+        const std::vector<std::string> received = console.Received(); // subscribed right after the read
+        QCOMPARE(std::ranges::find(received, "/xremote") - received.begin(), std::ptrdiff_t{107});
+    }
+
+    // Without --follow nothing from the console is read: a push changes nothing.
+    void withoutTheOptionNothingIsReceived()
+    {
+        FakeConsole console(85);
+        ProgramUnderTest p(86, ConfigFor(85));
+        p.Do(u"key 84 PgUp"_s);
+        QTRY_VERIFY(!console.Received().empty());
+        console.Push(Push("/ch/02/mix/fader", R"(",f"~ 3F000000)"));
+        QTest::qWait(300);
+        p.Pump();
+        QCOMPARE(p.program.window.GetControlState(85), 0);
+        QVERIFY(p.program.window.IndicatorText().isEmpty());
+    }
+};
+
+QTEST_MAIN(FollowTest)
+#include "FollowTest.moc"
