@@ -28,6 +28,7 @@ if [ "$(head -c 64 config.ini | tr -d '\r')" = "$(printf '127\n0\n0\n1')" ] && [
     trap 'kill "$monitor" 2> /dev/null; wait "$monitor" 2> /dev/null; rm -f "$listening"' EXIT
     for _ in $(seq 100); do
         grep -q '^listening on ' "$listening" && break
+        kill -0 "$monitor" 2> /dev/null || break
         sleep 0.05
     done
     if ! grep -q '^listening on ' "$listening"; then
