@@ -19,10 +19,12 @@ TEST(OscEncoder, BytesTable)
 {
     for (const Words& row : ReadTable("osc-encoder.tsv")) {
         Bytes block(kOscMessageSize, 0);
-        block.resize(static_cast<std::size_t>(row[1] == ",i"
-                                                  ? BuildOscIntMessage(block.data(), row[0], row[1], std::stoi(row[2]))
-                                                  : BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
-        EXPECT_EQ(block, ParseBytes(row[3])) << row[0] << ' ' << row[2];
+        const std::vector<std::string_view> strings(row.begin() + 2, row.end() - 1);
+        block.resize(static_cast<std::size_t>(
+            row[1].starts_with(",s") ? BuildOscStringsMessage(block.data(), row[0], strings)
+            : row[1] == ",i"         ? BuildOscIntMessage(block.data(), row[0], row[1], std::stoi(row[2]))
+                                     : BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
+        EXPECT_EQ(block, ParseBytes(row.back())) << row[0] << ' ' << row[2];
     }
 }
 
