@@ -231,7 +231,7 @@ int main(int argc, char** argv)
     if (socket < 0) {
         return Fail("cannot bind " + options.bind + ":" + std::to_string(options.port));
     }
-    MonitorLog log(options.json ? OutputFormat::Json : OutputFormat::Text);
+    MonitorLog log(options.json ? OutputFormat::Json : OutputFormat::Text, options.bind);
     const int status = Serve(socket, options, log);
     Emit(log.Summary());
     ::close(socket);
