@@ -1,8 +1,10 @@
 // The bytes on the wire and what the console makes of them: the encoder, the address table, the
-// console units, the monitor's lines from its strict decoder and a whole run with its summary in
-// text and JSON (the tables are in tests/data); then the built quillon-monitor on 127.0.0.N with a
-// message from liblo's oscsend (an encoder other than ours), raw datagrams and queries it answers.
+// console units, the monitor's lines from its strict decoder, a whole run with its summary in text
+// and JSON, and its subscribers over time (the tables are in tests/data); then the built
+// quillon-monitor on 127.0.0.N with a message from liblo's oscsend (an encoder other than ours), raw
+// datagrams, queries it answers, changes it forwards, its delay and its silence.
 #include "monitor/MonitorLog.h"
+#include "monitor/Subscribers.h"
 #include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
@@ -92,6 +94,23 @@ TEST(MonitorLog, RunAndSummary)
     EXPECT_EQ(MonitorLog(OutputFormat::Text).Summary().at(1), "gaps between messages (ms): none");
 }
 
+TEST(MonitorSubscribers, TimesTable)
+{
+    const auto peer = [](const std::string& text) {
+        return Peer{0x7F000000u | std::uint32_t(std::stoi(text)),
+                    std::uint16_t(std::stoi(text.substr(text.find(':') + 1)))};
+    };
+    Subscribers subscribers;
+    for (const Words& row : ReadTable("monitor-subscribers.tsv")) {
+        if (row[1] != "-")
+            subscribers.Subscribe(peer(row[1]), std::stod(row[0]));
+        std::string live;
+        for (const Peer& each : subscribers.LiveExcept(row[2] == "-" ? Peer{} : peer(row[2]), std::stod(row[0])))
+            live += (live.empty() ? "" : " ") + std::to_string(each.address & 0xFF) + ':' + std::to_string(each.port);
+        EXPECT_EQ(live, row[3]) << row[0];
+    }
+}
+
 // Port 0 takes a free port and says which; a malformed datagram, then a message that ends the run
 // (--count 1) with the summary.
 TEST(MonitorProgram, PrintsEachLineThenTheSummary)
@@ -144,11 +163,47 @@ TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
     EXPECT_EQ(console.WaitFor(answers.size() + 1, std::chrono::milliseconds(500)), answers);
 }
 
+// Clients A and B and the signals in the order of the table's rows, each row's line awaited; then
+// exactly what each client should have received, in order.
+TEST(MonitorProgram, ForwardsChangesAndFallsSilent)
+{
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.15", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.15:").value_or("no line: 0").substr(24));
+    UdpReceiver clients[2]{UdpReceiver(13, 0), UdpReceiver(14, 0)};
+    std::vector<Bytes> expected[2];
+    for (const Words& row : ReadTable("monitor-follow.tsv")) {
+        if (row[0].starts_with("SIG"))
+            ::kill(monitor.pid, row[0] == "SIGUSR1" ? SIGUSR1 : SIGUSR2);
+        else
+            ASSERT_TRUE(clients[row[0] == "B"].SendTo(15, port, ParseBytes(row[1])));
+        ASSERT_TRUE(monitor.WaitForLine(row[2])) << row[2];
+        for (const int client : {0, 1})
+            if (!row[3 + client].empty())
+                expected[client].push_back(ParseBytes(row[3 + client]));
+    }
+    for (const int client : {0, 1})
+        EXPECT_EQ(clients[client].WaitFor(expected[client].size() + 1, std::chrono::milliseconds(500)),
+                  expected[client]);
+}
+
+// --delay 150: the answer leaves no sooner than 150 ms after its query arrived.
+TEST(MonitorProgram, DelaysWhatItSends)
+{
+    ChildProcess monitor(
+        MonitorCommand({"--answer", "--delay", "150", "--bind", "127.0.0.16", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.16:").value_or("no line: 0").substr(24));
+    UdpReceiver client(17, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(client.SendTo(16, port, ParseBytes(R"("/main/st/mix/on"~)")));
+    EXPECT_EQ(client.WaitFor(1), std::vector<Bytes>{ParseBytes(R"("/main/st/mix/on" 00 ",i" 0000 00000001)")});
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(150));
+}
+
 TEST(MonitorProgram, RefusesBadOptions)
 {
-    for (const Words& options :
-         {Words{"--port", "65536"}, Words{"--port", "-1"}, Words{"--count", "0"}, Words{"--timeout", "-1"},
-          Words{"--bind", "localhost"}, Words{"--colour"}, Words{"--count"}}) {
+    for (const Words& options : {Words{"--port", "65536"}, Words{"--port", "-1"}, Words{"--count", "0"},
+                                 Words{"--timeout", "-1"}, Words{"--bind", "localhost"}, Words{"--colour"},
+                                 Words{"--count"}, Words{"--delay", "10001"}, Words{"--delay", "-1"}}) {
         ChildProcess monitor(MonitorCommand(options));
         EXPECT_EQ(monitor.Finish(), 2) << options[0];
         EXPECT_TRUE(monitor.Lines().at(0).starts_with("quillon-monitor: ")) << options[0];
