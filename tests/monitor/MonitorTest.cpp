@@ -1,10 +1,9 @@
 // The bytes on the wire and what the console makes of them: the encoder, the address table, the
-// console units, the monitor's lines from its strict decoder, a whole run with its summary in text
-// and JSON, and its subscribers over time (the tables are in tests/data); then the built
-// quillon-monitor on 127.0.0.N with a message from liblo's oscsend (an encoder other than ours), raw
-// datagrams, queries it answers, changes it forwards, its delay and its silence.
+// console units, the monitor's lines, a run with its summary, its subscribers and what it sends
+// (tables in tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
+// oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
 #include "monitor/MonitorLog.h"
-#include "monitor/Subscribers.h"
+#include "monitor/Outbox.h"
 #include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
@@ -97,8 +96,7 @@ TEST(MonitorLog, RunAndSummary)
 TEST(MonitorSubscribers, TimesTable)
 {
     const auto peer = [](const std::string& text) {
-        return Peer{0x7F000000u | std::uint32_t(std::stoi(text)),
-                    std::uint16_t(std::stoi(text.substr(text.find(':') + 1)))};
+        return Peer{std::uint32_t(std::stoi(text)), std::uint16_t(std::stoi(text.substr(text.find(':') + 1)))};
     };
     Subscribers subscribers;
     for (const Words& row : ReadTable("monitor-subscribers.tsv")) {
@@ -106,9 +104,21 @@ TEST(MonitorSubscribers, TimesTable)
             subscribers.Subscribe(peer(row[1]), std::stod(row[0]));
         std::string live;
         for (const Peer& each : subscribers.LiveExcept(row[2] == "-" ? Peer{} : peer(row[2]), std::stod(row[0])))
-            live += (live.empty() ? "" : " ") + std::to_string(each.address & 0xFF) + ':' + std::to_string(each.port);
+            live += (live.empty() ? "" : " ") + std::to_string(each.address) + ':' + std::to_string(each.port);
         EXPECT_EQ(live, row[3]) << row[0];
     }
+}
+
+// Falling silent drops the answer --delay holds back, and takes no new one.
+TEST(MonitorOutbox, SilenceDropsWhatWaits)
+{
+    MonitorLog log(OutputFormat::Text);
+    log.Receive(ParseBytes(R"("/ch/01/mix/on"~)"), 0.0);
+    Outbox outbox(0.25);
+    outbox.Post(log, Peer{}, 0.0);
+    outbox.SetSilent(true);
+    outbox.Post(log, Peer{}, 0.1);
+    EXPECT_FALSE(outbox.NextDue());
 }
 
 // Port 0 takes a free port and says which; a malformed datagram, then a message that ends the run
@@ -173,17 +183,16 @@ TEST(MonitorProgram, ForwardsChangesAndFallsSilent)
     std::vector<Bytes> expected[2];
     for (const Words& row : ReadTable("monitor-follow.tsv")) {
         if (row[0].starts_with("SIG"))
-            ::kill(monitor.pid, row[0] == "SIGUSR1" ? SIGUSR1 : SIGUSR2);
+            ::kill(monitor.pid, row[0] == "SIGUSR1" ? SIGUSR1 : row[0] == "SIGUSR2" ? SIGUSR2 : SIGTERM);
         else
             ASSERT_TRUE(clients[row[0] == "B"].SendTo(15, port, ParseBytes(row[1])));
         ASSERT_TRUE(monitor.WaitForLine(row[2])) << row[2];
-        for (const int client : {0, 1})
-            if (!row[3 + client].empty())
-                expected[client].push_back(ParseBytes(row[3 + client]));
+        for (const int i : {0, 1})
+            if (!row[3 + i].empty())
+                expected[i].push_back(ParseBytes(row[3 + i]));
     }
-    for (const int client : {0, 1})
-        EXPECT_EQ(clients[client].WaitFor(expected[client].size() + 1, std::chrono::milliseconds(500)),
-                  expected[client]);
+    for (const int i : {0, 1})
+        EXPECT_EQ(clients[i].WaitFor(expected[i].size() + 1, std::chrono::milliseconds(500)), expected[i]) << i;
 }
 
 // --delay 150: the answer leaves no sooner than 150 ms after its query arrived.
