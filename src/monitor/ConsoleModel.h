@@ -4,6 +4,7 @@
 
 #include "osc/OscDecoder.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
