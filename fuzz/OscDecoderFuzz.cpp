@@ -1,9 +1,10 @@
 // libFuzzer target: any datagram through the strict decoder, the monitor's text and JSON lines and
-// the console table that answers queries.
+// the console table that answers queries and keeps sets.
 #include "monitor/MonitorLog.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -20,6 +21,15 @@ void CheckLines(const std::vector<std::string>& lines, std::size_t expected)
     }
 }
 
+// A reply is one message to the address it replies to, with one of the console's types.
+bool RepliesTo(const std::vector<std::uint8_t>& reply, const std::string& address,
+               std::initializer_list<const char*> types)
+{
+    const std::vector<DecodedMessage> decoded = DecodeDatagram(reply).messages;
+    return decoded.size() == 1 && decoded[0].address == address &&
+           std::find(types.begin(), types.end(), decoded[0].typeTags) != types.end();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -29,13 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!result.Ok() && !result.messages.empty()) {
         std::abort();
     }
-    // Only a query gets an answer: one message to the same address with one ",f" or ",i" argument.
+    // Only a query gets an answer, only a set a change: one message to the same address with the
+    // value's one argument, or the console's strings about itself.
     ConsoleTable console;
     for (const DecodedMessage& message : result.messages) {
-        const std::vector<std::uint8_t> answer = console.Receive(message);
-        const std::vector<DecodedMessage> decoded = DecodeDatagram(answer).messages;
-        if (!answer.empty() && (!IsQuery(message) || decoded.size() != 1 || decoded[0].address != message.address ||
-                                (decoded[0].typeTags != ",f" && decoded[0].typeTags != ",i"))) {
+        const ConsoleReply reply = console.Receive(message);
+        if ((!reply.answer.empty() &&
+             (!IsQuery(message) || !RepliesTo(reply.answer, message.address, {",f", ",i", ",s", ",sss", ",ssss"}))) ||
+            (!reply.change.empty() &&
+             (IsQuery(message) || !RepliesTo(reply.change, message.address, {",f", ",i", ",s"})))) {
             std::abort();
         }
     }

@@ -1,7 +1,8 @@
 // The console as Quillon's messages find it: address shapes and their meanings, and the table of
-// values a query is answered with.
+// values a query is answered with and a set changes.
 #include "monitor/ConsoleModel.h"
 
+#include "monitor/MonitorLog.h"
 #include "monitor/Numbers.h"
 #include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-enum class Meaning { Fader, OnSwitch, PreampGain, ChannelLink, ChannelBank, GroupBank, InitAll };
+enum class Meaning { Fader, OnSwitch, PreampGain, ChannelLink, ChannelBank, GroupBank, InitAll, Name, Subscribe };
 
 // An address shape; each '#' is one decimal digit, and the digits together must lie in first..last.
 struct AddressPattern {
@@ -38,7 +39,17 @@ constexpr AddressPattern kAddressPatterns[] = {
     {"/-stat/chfaderbank", 0, 0, Meaning::ChannelBank},
     {"/-stat/grpfaderbank", 0, 0, Meaning::GroupBank},
     {"/-action/initall", 0, 0, Meaning::InitAll},
+    {"/ch/##/config/name", 1, 32, Meaning::Name},
+    {"/main/st/config/name", 0, 0, Meaning::Name},
+    {"/dca/#/config/name", 1, 8, Meaning::Name},
+    {"/bus/##/config/name", 1, 16, Meaning::Name},
+    {"/xremote", 0, 0, Meaning::Subscribe},
 };
+
+// What the console tells of itself in its answers to "/xinfo" and "/status".
+constexpr std::string_view kConsoleName = "quillon-monitor";
+constexpr std::string_view kConsoleModel = "X32C";
+constexpr std::string_view kFirmware = "4.06";
 
 bool Matches(std::string_view address, const AddressPattern& shape)
 {
@@ -139,85 +150,109 @@ std::int32_t NearestInt(float value)
     return static_cast<std::int32_t>(std::clamp(std::round(double{value}), -2147483648.0, 2147483647.0));
 }
 
-} // namespace
-
-bool IsQuery(const DecodedMessage& message)
+// What the console keeps of a name set: the name, cut to its first 12 characters.
+std::string NameMeaning(const DecodedMessage& message)
 {
-    return message.arguments.empty() && MeaningOf(message.address) != Meaning::InitAll;
+    if (message.typeTags != ",s") {
+        return "not understood: the console expects one string (,s)";
+    }
+    const std::string& name = std::get<std::string>(message.arguments.front());
+    const std::string kept = "name \"" + EscapeText(name.substr(0, kNameLength)) + '"';
+    return name.size() > kNameLength ? kept + ", cut to the console's " + std::to_string(kNameLength) + " characters"
+                                     : kept;
 }
 
-ConsoleTable::ConsoleTable()
+// A strip's name address, from the kind and number its fader has: "/ch/01/config/name",
+// "/main/st/config/name", "/dca/1/config/name" (one digit, as the DCA faders), "/bus/01/config/name".
+std::string NameAddress(const Control& fader)
+{
+    if (fader.strip == StripKind::Main) {
+        return "/main/st/config/name";
+    }
+    const bool dca = fader.strip == StripKind::Dca;
+    const std::string number = (!dca && fader.stripNumber < 10 ? "0" : "") + std::to_string(fader.stripNumber);
+    return (fader.strip == StripKind::Channel ? "/ch/" : dca ? "/dca/" : "/bus/") + number + "/config/name";
+}
+
+// What an initialised console holds: every channel and the main bus on, links off, faders and
+// gains at 0.0, names empty.
+std::map<std::string, OscArgument> InitialValues()
 {
     AddressTable addresses;
     FillAddressTable(addresses);
+    std::map<std::string, OscArgument> values;
     for (int slot = 0; slot < kSlotsInUse; ++slot) {
         const std::string& address = addresses[static_cast<std::size_t>(slot)];
         if (slot == kChannelBankSlot || slot == kGroupBankSlot || slot == kInitAllSlot) {
             continue;
         }
-        // Every channel and the main bus on, links off, faders and gains at 0.0.
-        switch (*MeaningOf(address)) {
-        case Meaning::OnSwitch:
-            initial_.emplace(address, std::int32_t{1});
-            break;
-        case Meaning::ChannelLink:
-            initial_.emplace(address, std::int32_t{0});
-            break;
-        default:
-            initial_.emplace(address, 0.0f);
-        }
+        const Meaning meaning = *MeaningOf(address);
+        values.emplace(address, meaning == Meaning::OnSwitch      ? OscArgument(std::int32_t{1})
+                                : meaning == Meaning::ChannelLink ? OscArgument(std::int32_t{0})
+                                                                  : OscArgument(0.0f));
     }
-    values_ = initial_;
+    for (const Control& fader : ControlsWith(ControlRole::Fader)) {
+        values.emplace(NameAddress(fader), std::string());
+    }
+    return values;
 }
 
-std::vector<std::uint8_t> ConsoleTable::Receive(const DecodedMessage& message)
+std::vector<std::uint8_t> StringsMessage(std::string_view address, const std::vector<std::string_view>& strings)
 {
-    if (MeaningOf(message.address) == Meaning::InitAll) {
-        values_ = initial_;
-        return {};
+    std::vector<std::uint8_t> message(kOscMessageSize, 0);
+    message.resize(static_cast<std::size_t>(BuildOscStringsMessage(message.data(), address, strings)));
+    return message;
+}
+
+// One address with the value the console keeps there: ",i", ",f" or ",s" as the value's type.
+std::vector<std::uint8_t> ValueMessage(const std::string& address, const OscArgument& value)
+{
+    if (const auto* name = std::get_if<std::string>(&value)) {
+        return StringsMessage(address, {*name});
     }
-    const auto entry = values_.find(message.address);
-    if (entry == values_.end()) {
-        return {};
-    }
-    OscArgument& value = entry->second;
+    std::vector<std::uint8_t> message(kOscMessageSize, 0);
     const auto* whole = std::get_if<std::int32_t>(&value);
-    if (IsQuery(message)) {
-        std::vector<std::uint8_t> answer(kOscMessageSize, 0);
-        answer.resize(static_cast<std::size_t>(
-            whole ? BuildOscIntMessage(answer.data(), message.address, ",i", *whole)
-                  : BuildOscMessage(answer.data(), message.address, ",f", std::get<float>(value))));
-        return answer;
+    message.resize(
+        static_cast<std::size_t>(whole ? BuildOscIntMessage(message.data(), address, ",i", *whole)
+                                       : BuildOscMessage(message.data(), address, ",f", std::get<float>(value))));
+    return message;
+}
+
+// Keeps a set's one argument with the type the console keeps at the address: a float set to a
+// switch or link as the nearest int, an int set to a fader as a float, a name cut to 12
+// characters. False for anything else, which the console ignores.
+bool Store(OscArgument& value, const DecodedMessage& message)
+{
+    if (auto* name = std::get_if<std::string>(&value)) {
+        if (message.typeTags == ",s") {
+            *name = std::get<std::string>(message.arguments.front()).substr(0, kNameLength);
+        }
+        return message.typeTags == ",s";
     }
+    const bool whole = std::holds_alternative<std::int32_t>(value);
     if (message.typeTags == ",i") {
         const std::int32_t set = std::get<std::int32_t>(message.arguments.front());
         value = whole ? OscArgument(set) : OscArgument(static_cast<float>(set));
-    } else if (message.typeTags == ",f") {
+        return true;
+    }
+    if (message.typeTags == ",f") {
         const float set = std::get<float>(message.arguments.front());
         value = whole ? OscArgument(NearestInt(set)) : OscArgument(set);
+        return true;
     }
-    return {};
+    return false;
 }
 
-std::string ConsoleMeaning(const DecodedMessage& message)
+// What the console makes of one number sent to a fader, gain, switch, link or bank address.
+std::string NumberMeaning(Meaning meaning, const DecodedMessage& message)
 {
-    const std::optional<Meaning> meaning = MeaningOf(message.address);
-    if (meaning == Meaning::InitAll) {
-        return "initialise console";
-    }
-    if (IsQuery(message)) {
-        return "query";
-    }
-    if (!meaning) {
-        return {};
-    }
     // Like the console, take an int where a float is expected and the other way round.
     if (message.typeTags != ",f" && message.typeTags != ",i") {
         return "not understood: the console expects one number (,f or ,i)";
     }
     const auto* whole = std::get_if<std::int32_t>(&message.arguments.front());
     const float value = whole ? static_cast<float>(*whole) : std::get<float>(message.arguments.front());
-    switch (*meaning) {
+    switch (meaning) {
     case Meaning::Fader:
         return FormatFaderLevel(value) + (InConsoleRange(value) ? "" : ", outside the console's 0.0 to 1.0");
     case Meaning::PreampGain:
@@ -228,9 +263,72 @@ std::string ConsoleMeaning(const DecodedMessage& message)
         return TwoState(value, "linked", "unlinked");
     case Meaning::ChannelBank:
     case Meaning::GroupBank:
-        return BankMeaning(*meaning == Meaning::ChannelBank ? kChannelBankSlot : kGroupBankSlot, value);
+        return BankMeaning(meaning == Meaning::ChannelBank ? kChannelBankSlot : kGroupBankSlot, value);
     case Meaning::InitAll:
+    case Meaning::Name:
+    case Meaning::Subscribe:
         break;
     }
     return {};
+}
+
+} // namespace
+
+bool IsQuery(const DecodedMessage& message)
+{
+    const std::optional<Meaning> meaning = MeaningOf(message.address);
+    return message.arguments.empty() && meaning != Meaning::InitAll && meaning != Meaning::Subscribe;
+}
+
+bool IsSubscription(const DecodedMessage& message)
+{
+    return message.arguments.empty() && MeaningOf(message.address) == Meaning::Subscribe;
+}
+
+ConsoleTable::ConsoleTable(const std::string& address) : address_(address), initial_(InitialValues()), values_(initial_)
+{
+}
+
+ConsoleReply ConsoleTable::Receive(const DecodedMessage& message)
+{
+    if (MeaningOf(message.address) == Meaning::InitAll) {
+        values_ = initial_;
+        return {};
+    }
+    if (IsQuery(message) && message.address == "/xinfo") {
+        return {StringsMessage(message.address, {address_, kConsoleName, kConsoleModel, kFirmware}), {}};
+    }
+    if (IsQuery(message) && message.address == "/status") {
+        return {StringsMessage(message.address, {"active", address_, kConsoleName}), {}};
+    }
+    const auto entry = values_.find(message.address);
+    if (entry == values_.end()) {
+        return {};
+    }
+    if (IsQuery(message)) {
+        return {ValueMessage(entry->first, entry->second), {}};
+    }
+    if (Store(entry->second, message)) {
+        return {{}, ValueMessage(entry->first, entry->second)};
+    }
+    return {};
+}
+
+std::string ConsoleMeaning(const DecodedMessage& message)
+{
+    const std::optional<Meaning> meaning = MeaningOf(message.address);
+    if (meaning == Meaning::InitAll) {
+        return "initialise console";
+    }
+    if (meaning == Meaning::Subscribe) {
+        return message.arguments.empty() ? "subscribe to changes for " + std::to_string(kSubscriptionSeconds) + " s"
+                                         : "not understood: the console expects no arguments";
+    }
+    if (IsQuery(message)) {
+        return "query";
+    }
+    if (!meaning) {
+        return {};
+    }
+    return meaning == Meaning::Name ? NameMeaning(message) : NumberMeaning(*meaning, message);
 }

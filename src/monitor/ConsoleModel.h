@@ -4,32 +4,53 @@
 
 #include "osc/OscDecoder.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 // A message without arguments (type tags "," or none) asks the console for the value at its
-// address; "/-action/initall" is the exception, an order whatever it carries.
+// address; "/-action/initall" and "/xremote" are the exceptions, orders whatever they carry.
 bool IsQuery(const DecodedMessage& message);
 
+// "/xremote" without arguments: its sender asks for the console's changes for the next 10 seconds.
+bool IsSubscription(const DecodedMessage& message);
+
+// The console's rules for names and subscribers.
+inline constexpr std::size_t kNameLength = 12;
+inline constexpr int kSubscriptionSeconds = 10;
+inline constexpr std::size_t kMaxSubscribers = 4;
+
 // What the console makes of a message to one of the addresses Quillon sends ("0.0 dB", "on",
-// "bank CH 1-8", "initialise console", ...), "query" for a query to any address; empty otherwise.
+// "bank CH 1-8", "name \"Kick\"", "initialise console", ...), "query" for a query to any address;
+// empty otherwise.
 std::string ConsoleMeaning(const DecodedMessage& message);
 
+// What the console sends for one message: the answer to a query, back to whoever asked, and the
+// change a set made, to its subscribers; each the datagram a query to that address would now get.
+struct ConsoleReply {
+    std::vector<std::uint8_t> answer;
+    std::vector<std::uint8_t> change;
+};
+
 // The values a console answers queries with, for the 74 faders, preamp gains, on switches and
-// links in Quillon's address table: what the last set said, or what an initialised console holds.
+// links in Quillon's address table and the names of its 33 strips: what the last set said, or
+// what an initialised console holds.
 class ConsoleTable {
 public:
-    ConsoleTable();
+    // `address` is where the console is reached, which it tells in its answers to "/xinfo" and
+    // "/status".
+    explicit ConsoleTable(const std::string& address = "127.0.0.1");
 
-    // A set (one ",f" or ",i" argument) stores its value with the address's type, a message to
-    // "/-action/initall" restores the initialised console. A query to one of the addresses gets
-    // the answer datagram: that address with its value, ",f" for faders and gains, ",i" for
-    // switches and links. Anything else is empty.
-    std::vector<std::uint8_t> Receive(const DecodedMessage& message);
+    // A set (one ",f" or ",i" argument, ",s" for a name) stores its value with the address's type
+    // and gives the change; a message to "/-action/initall" restores the initialised console. A
+    // query to one of the addresses gets the answer: that address with its value, ",f" for faders
+    // and gains, ",i" for switches and links, ",s" for names. Anything else gives nothing.
+    ConsoleReply Receive(const DecodedMessage& message);
 
 private:
-    std::map<std::string, OscArgument> initial_; // all on, links off, faders and gains at 0.0
+    std::string address_;
+    std::map<std::string, OscArgument> initial_;
     std::map<std::string, OscArgument> values_;
 };

@@ -137,6 +137,8 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
 {
     const DecodeResult result = DecodeDatagram(datagram);
     answers_.clear(); // also when the datagram holds no message
+    changes_.clear();
+    subscribes_ = false;
     if (!result.Ok() || result.messages.empty()) {
         malformedCount_ += result.Ok() ? 0 : 1;
         return {DatagramLine(result, datagram.size(), seconds)};
@@ -151,17 +153,35 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
         lastMessageSeconds_ = seconds;
         ++messageCount_;
         lines.push_back(MessageLine(message, seconds, gapMs));
-        if (std::vector<std::uint8_t> answer = console_.Receive(message); !answer.empty()) {
-            answers_.push_back(std::move(answer));
-        }
-        // A query asks for the state and leaves it as it was.
-        if (IsQuery(message)) {
-            ++queryCount_;
-        } else {
-            state_.insert_or_assign(message.address, message);
-        }
+        Reply(message);
     }
     return lines;
+}
+
+void MonitorLog::Reply(const DecodedMessage& message)
+{
+    ConsoleReply reply = console_.Receive(message);
+    if (!reply.answer.empty()) {
+        answers_.push_back(std::move(reply.answer));
+    }
+    if (!reply.change.empty()) {
+        changes_.push_back(std::move(reply.change));
+    }
+    subscribes_ = subscribes_ || IsSubscription(message);
+    // A query asks for the state and leaves it as it was; a subscription asks for its changes.
+    if (IsQuery(message)) {
+        ++queryCount_;
+    } else if (!IsSubscription(message)) {
+        state_.insert_or_assign(message.address, message);
+    }
+}
+
+std::string MonitorLog::SilenceLine(bool silent) const
+{
+    if (format_ == OutputFormat::Json) {
+        return silent ? R"({"silent":true})" : R"({"silent":false})";
+    }
+    return silent ? "silent" : "answering again";
 }
 
 std::vector<std::string> MonitorLog::Summary() const

@@ -27,7 +27,11 @@ std::string JsonString(std::string_view text);
 
 class MonitorLog {
 public:
-    explicit MonitorLog(OutputFormat format) : format_(format) {}
+    // `consoleAddress` is where the console is reached, which it tells when asked.
+    explicit MonitorLog(OutputFormat format, const std::string& consoleAddress = "127.0.0.1")
+        : format_(format), console_(consoleAddress)
+    {
+    }
 
     // Decodes one datagram that arrived `seconds` after start; returns its lines (one per message,
     // or one for a malformed datagram or an empty bundle) and records it for the summary.
@@ -36,6 +40,14 @@ public:
     // What a console would send back for the last datagram received: one answer per query that
     // its table answers, in order.
     const std::vector<std::vector<std::uint8_t>>& Answers() const { return answers_; }
+    // What a console would send its other subscribers for the last datagram received: one change
+    // per set it keeps, in order, as a query would now be answered.
+    const std::vector<std::vector<std::uint8_t>>& Changes() const { return changes_; }
+    // Whether the last datagram received asked for the console's changes ("/xremote").
+    bool Subscribes() const { return subscribes_; }
+
+    // The line saying the console has fallen silent (it still receives) or answers again.
+    std::string SilenceLine(bool silent) const;
 
     // Counts, gap statistics, then every address received with its last message, sorted by address.
     std::vector<std::string> Summary() const;
@@ -52,6 +64,8 @@ private:
     // The one line of a malformed datagram or of a bundle without messages.
     std::string DatagramLine(const DecodeResult& result, std::size_t bytes, double seconds) const;
     std::string MessageLine(const DecodedMessage& message, double seconds, std::optional<double> gapMs) const;
+    // What the console makes of one message: its answer, its change, its state and counts.
+    void Reply(const DecodedMessage& message);
 
     OutputFormat format_;
     std::size_t messageCount_ = 0;
@@ -59,7 +73,9 @@ private:
     std::size_t queryCount_ = 0;
     std::optional<double> lastMessageSeconds_;    // empty until the first message
     std::vector<double> gapsMs_;                  // one per message after the first
-    std::map<std::string, DecodedMessage> state_; // last message to each address, queries left out
+    std::map<std::string, DecodedMessage> state_; // last message to each address, queries and subscriptions left out
     ConsoleTable console_;
     std::vector<std::vector<std::uint8_t>> answers_;
+    std::vector<std::vector<std::uint8_t>> changes_;
+    bool subscribes_ = false;
 };

@@ -1,7 +1,9 @@
-// Encodes one OSC message with a single float or int32 argument into a caller's zero-filled block.
+// Encodes one OSC message with a single float or int32 argument, or with strings, into a caller's
+// zero-filled block.
 #include "osc/OscMessage.h"
 
 #include <bit>
+#include <string>
 
 namespace {
 
@@ -63,4 +65,23 @@ std::ptrdiff_t BuildOscQuery(std::uint8_t* block, std::string_view address)
     }
     const std::ptrdiff_t length = AppendPaddedText(block, address);
     return length + AppendPaddedText(block + length, ",");
+}
+
+std::ptrdiff_t BuildOscStringsMessage(std::uint8_t* block, std::string_view address,
+                                      const std::vector<std::string_view>& strings)
+{
+    const std::string typeTags = "," + std::string(strings.size(), 's');
+    std::ptrdiff_t size = PaddedTextSize(address) + PaddedTextSize(typeTags);
+    for (const std::string_view text : strings) {
+        size += PaddedTextSize(text);
+    }
+    if (block == nullptr || size > kOscMessageSize) {
+        return 0;
+    }
+    std::ptrdiff_t position = AppendPaddedText(block, address);
+    position += AppendPaddedText(block + position, typeTags);
+    for (const std::string_view text : strings) {
+        position += AppendPaddedText(block + position, text);
+    }
+    return position;
 }

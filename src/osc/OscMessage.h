@@ -1,9 +1,10 @@
-// OSC 1.0 encoding of one message with one argument into a zero-filled block.
+// OSC 1.0 encoding of one message with one number argument, or with strings, into a zero-filled block.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 // Size of every message block; nothing is ever written past it.
 inline constexpr std::ptrdiff_t kOscMessageSize = 2048;
@@ -21,3 +22,9 @@ std::ptrdiff_t BuildOscIntMessage(std::uint8_t* block, std::string_view address,
 // A query: `address`, then the type tag "," of a message without arguments. The console answers
 // it with the parameter's current value. Same block and failure rules as BuildOscMessage.
 std::ptrdiff_t BuildOscQuery(std::uint8_t* block, std::string_view address);
+
+// A message of strings: `address`, the type tag "," with one 's' per string, then each string,
+// NUL-terminated and padded like the address; how the console answers "/xinfo" or tells a name.
+// The strings hold no NUL byte. Same block and failure rules as BuildOscMessage.
+std::ptrdiff_t BuildOscStringsMessage(std::uint8_t* block, std::string_view address,
+                                      const std::vector<std::string_view>& strings);

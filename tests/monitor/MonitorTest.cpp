@@ -1,8 +1,9 @@
 // The bytes on the wire and what the console makes of them: the encoder, the address table, the
-// console units, the monitor's lines from its strict decoder and a whole run with its summary in
-// text and JSON (the tables are in tests/data); then the built quillon-monitor on 127.0.0.N with a
-// message from liblo's oscsend (an encoder other than ours), raw datagrams and queries it answers.
+// console units, the monitor's lines, a run with its summary, its subscribers and what it sends
+// (tables in tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
+// oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
 #include "monitor/MonitorLog.h"
+#include "monitor/Outbox.h"
 #include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
@@ -19,10 +20,12 @@ TEST(OscEncoder, BytesTable)
 {
     for (const Words& row : ReadTable("osc-encoder.tsv")) {
         Bytes block(kOscMessageSize, 0);
-        block.resize(static_cast<std::size_t>(row[1] == ",i"
-                                                  ? BuildOscIntMessage(block.data(), row[0], row[1], std::stoi(row[2]))
-                                                  : BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
-        EXPECT_EQ(block, ParseBytes(row[3])) << row[0] << ' ' << row[2];
+        const std::vector<std::string_view> strings(row.begin() + 2, row.end() - 1);
+        block.resize(static_cast<std::size_t>(
+            row[1].starts_with(",s") ? BuildOscStringsMessage(block.data(), row[0], strings)
+            : row[1] == ",i"         ? BuildOscIntMessage(block.data(), row[0], row[1], std::stoi(row[2]))
+                                     : BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
+        EXPECT_EQ(block, ParseBytes(row.back())) << row[0] << ' ' << row[2];
     }
 }
 
@@ -90,6 +93,34 @@ TEST(MonitorLog, RunAndSummary)
     EXPECT_EQ(MonitorLog(OutputFormat::Text).Summary().at(1), "gaps between messages (ms): none");
 }
 
+TEST(MonitorSubscribers, TimesTable)
+{
+    const auto peer = [](const std::string& text) {
+        return Peer{std::uint32_t(std::stoi(text)), std::uint16_t(std::stoi(text.substr(text.find(':') + 1)))};
+    };
+    Subscribers subscribers;
+    for (const Words& row : ReadTable("monitor-subscribers.tsv")) {
+        if (row[1] != "-")
+            subscribers.Subscribe(peer(row[1]), std::stod(row[0]));
+        std::string live;
+        for (const Peer& each : subscribers.LiveExcept(row[2] == "-" ? Peer{} : peer(row[2]), std::stod(row[0])))
+            live += (live.empty() ? "" : " ") + std::to_string(each.address) + ':' + std::to_string(each.port);
+        EXPECT_EQ(live, row[3]) << row[0];
+    }
+}
+
+// Falling silent drops the answer --delay holds back, and takes no new one.
+TEST(MonitorOutbox, SilenceDropsWhatWaits)
+{
+    MonitorLog log(OutputFormat::Text);
+    log.Receive(ParseBytes(R"("/ch/01/mix/on"~)"), 0.0);
+    Outbox outbox(0.25);
+    outbox.Post(log, Peer{}, 0.0);
+    outbox.SetSilent(true);
+    outbox.Post(log, Peer{}, 0.1);
+    EXPECT_FALSE(outbox.NextDue());
+}
+
 // Port 0 takes a free port and says which; a malformed datagram, then a message that ends the run
 // (--count 1) with the summary.
 TEST(MonitorProgram, PrintsEachLineThenTheSummary)
@@ -142,11 +173,46 @@ TEST(MonitorProgram, AnswersQueriesLikeTheConsole)
     EXPECT_EQ(console.WaitFor(answers.size() + 1, std::chrono::milliseconds(500)), answers);
 }
 
+// Clients A and B and the signals in the order of the table's rows, each row's line awaited; then
+// exactly what each client should have received, in order.
+TEST(MonitorProgram, ForwardsChangesAndFallsSilent)
+{
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.15", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.15:").value_or("no line: 0").substr(24));
+    UdpReceiver clients[2]{UdpReceiver(13, 0), UdpReceiver(14, 0)};
+    std::vector<Bytes> expected[2];
+    for (const Words& row : ReadTable("monitor-follow.tsv")) {
+        if (row[0].starts_with("SIG"))
+            ::kill(monitor.pid, row[0] == "SIGUSR1" ? SIGUSR1 : row[0] == "SIGUSR2" ? SIGUSR2 : SIGTERM);
+        else
+            ASSERT_TRUE(clients[row[0] == "B"].SendTo(15, port, ParseBytes(row[1])));
+        ASSERT_TRUE(monitor.WaitForLine(row[2])) << row[2];
+        for (const int i : {0, 1})
+            if (!row[3 + i].empty())
+                expected[i].push_back(ParseBytes(row[3 + i]));
+    }
+    for (const int i : {0, 1})
+        EXPECT_EQ(clients[i].WaitFor(expected[i].size() + 1, std::chrono::milliseconds(500)), expected[i]) << i;
+}
+
+// --delay 150: the answer leaves no sooner than 150 ms after its query arrived.
+TEST(MonitorProgram, DelaysWhatItSends)
+{
+    ChildProcess monitor(
+        MonitorCommand({"--answer", "--delay", "150", "--bind", "127.0.0.16", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.16:").value_or("no line: 0").substr(24));
+    UdpReceiver client(17, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(client.SendTo(16, port, ParseBytes(R"("/main/st/mix/on"~)")));
+    EXPECT_EQ(client.WaitFor(1), std::vector<Bytes>{ParseBytes(R"("/main/st/mix/on" 00 ",i" 0000 00000001)")});
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(150));
+}
+
 TEST(MonitorProgram, RefusesBadOptions)
 {
-    for (const Words& options :
-         {Words{"--port", "65536"}, Words{"--port", "-1"}, Words{"--count", "0"}, Words{"--timeout", "-1"},
-          Words{"--bind", "localhost"}, Words{"--colour"}, Words{"--count"}}) {
+    for (const Words& options : {Words{"--port", "65536"}, Words{"--port", "-1"}, Words{"--count", "0"},
+                                 Words{"--timeout", "-1"}, Words{"--bind", "localhost"}, Words{"--colour"},
+                                 Words{"--count"}, Words{"--delay", "10001"}, Words{"--delay", "-1"}}) {
         ChildProcess monitor(MonitorCommand(options));
         EXPECT_EQ(monitor.Finish(), 2) << options[0];
         EXPECT_TRUE(monitor.Lines().at(0).starts_with("quillon-monitor: ")) << options[0];
