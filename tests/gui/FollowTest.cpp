@@ -18,13 +18,6 @@ Bytes Push(const std::string& address, const std::string& argument)
     return ParseBytes('"' + address + "\"~ " + argument);
 }
 
-// A message line of the stand-in's that sets something: one number or one string.
-bool IsSetLine(const std::string& line)
-{
-    return !line.starts_with(' ') && (line.find(" ,f ") != std::string::npos ||
-                                      line.find(" ,i ") != std::string::npos || line.find(" ,s ") != std::string::npos);
-}
-
 } // namespace
 
 class FollowTest : public QObject {
@@ -38,6 +31,9 @@ private Q_SLOTS:
         QVERIFY(monitor.WaitForLine("listening on 127.0.0.70:10023"));
         ProgramUnderTest a(71, ConfigFor(70), kFollow), b(72, ConfigFor(70), kFollow);
         QCOMPARE(b.program.window.IndicatorText(), u"Following 127.0.0.70"_s);
+        QWidget* windowA = a.program.window.MainWindow();
+        windowA->activateWindow(); // B opened last; the user turns to A
+        QVERIFY(QTest::qWaitForWindowActive(windowA));
         a.Do(u"key 88 PgUp; type 164 30; return; click 190; click 73"_s);
         UdpReceiver(73, 0).SendTo(70, 10023, Push("/ch/05/config/name", R"(",s"~ "Kick"~)"));
         const QString a_set = uR"(88=10 121="10" 164="30" 190=1 73=1 87:off 120:off)"_s;

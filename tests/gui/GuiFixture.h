@@ -26,6 +26,13 @@ inline QByteArray ConfigFor(int lastOctet)
     return QByteArray("127\r\n0\r\n0\r\n") + QByteArray::number(lastOctet) + "\r\n";
 }
 
+// A line of the stand-in's for a message that sets something: one number or one string.
+inline bool IsSetLine(const std::string& line)
+{
+    return !line.starts_with(' ') && (line.find(" ,f ") != std::string::npos ||
+                                      line.find(" ,i ") != std::string::npos || line.find(" ,s ") != std::string::npos);
+}
+
 // A message box as the user saw it.
 struct SeenMessage {
     QString title;
