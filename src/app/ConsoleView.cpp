@@ -21,28 +21,22 @@ void ShowFader(HostWindow& window, const Control& fader, float value)
     }
 }
 
+// A preamp gain field, an "M" box or a link box: the console keeps switches and links as 0 or 1,
+// and a value between reads as the nearer.
 void ShowValue(HostWindow& window, const Control& control, float value)
 {
-    // The console keeps switches and links as 0 or 1; a value between reads as the nearer.
     const bool one = value >= 0.5f;
-    switch (control.role) {
-    case ControlRole::Fader:
+    if (control.role == ControlRole::Fader) {
         ShowFader(window, control, value);
-        break;
-    case ControlRole::PreampGain:
+    } else if (control.role == ControlRole::PreampGain) {
         if (!window.UserHolds(control.number)) {
             window.SetControlText(control.number, IntegerToText(ToHundredths(value)));
         }
-        break;
-    case ControlRole::Mute: // the console keeps "on"; a checked "M" is off
-        window.SetControlState(control.number, one ? 0 : 1);
-        break;
-    case ControlRole::Link:
+    } else if (control.role == ControlRole::Mute) {
+        window.SetControlState(control.number, one ? 0 : 1); // the console keeps "on"; a checked "M" is off
+    } else {
         window.SetControlState(control.number, one ? 1 : 0);
         EnableFollower(window, control.number, !one);
-        break;
-    default:
-        break; // no other control takes a console value
     }
 }
 

@@ -18,12 +18,9 @@ std::string StripName(const Control& control)
         return "DCA " + std::to_string(control.stripNumber);
     case StripKind::Bus:
         return "Bus " + std::to_string(control.stripNumber);
-    case StripKind::Preamp:
+    default: // SpokenName asks only for strips and preamps
         return std::string("Preamp ") + number;
-    case StripKind::None:
-        break;
     }
-    return control.text;
 }
 
 } // namespace

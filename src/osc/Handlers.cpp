@@ -87,29 +87,18 @@ void FaderBankHandler(Mixer& mixer, int checkBox)
     }
 }
 
-bool RunHandler(Mixer& mixer, int control)
+void RunHandler(Mixer& mixer, int control)
 {
-    const Control* found = FindControl(control);
-    if (found == nullptr) {
-        return false;
-    }
-    switch (found->role) {
-    case ControlRole::Fader:
-        FaderHandler(mixer, control);
-        return true;
-    case ControlRole::PreampGain:
-        PreampGainHandler(mixer, control);
-        return true;
-    case ControlRole::Mute:
-        MuteHandler(mixer, control);
-        return true;
-    case ControlRole::Link:
-        LinkHandler(mixer, control);
-        return true;
-    case ControlRole::FaderBank:
-        FaderBankHandler(mixer, control);
-        return true;
-    default:
-        return false;
+    using Handler = void (*)(Mixer&, int);
+    static constexpr std::pair<ControlRole, Handler> kHandlers[] = {
+        {ControlRole::Fader, FaderHandler},         {ControlRole::PreampGain, PreampGainHandler},
+        {ControlRole::Mute, MuteHandler},           {ControlRole::Link, LinkHandler},
+        {ControlRole::FaderBank, FaderBankHandler},
+    };
+    const ControlRole role = ControlAt(control).role;
+    for (const auto& [handled, handler] : kHandlers) {
+        if (handled == role) {
+            handler(mixer, control);
+        }
     }
 }

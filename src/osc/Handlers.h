@@ -16,8 +16,8 @@ struct Mixer {
 // Sends one message: builds it in a fresh block, sends it over the link, pauses 50 ms, releases.
 void SendAndSettle(Mixer& mixer, int slot, float value);
 
-// Runs the handler of `control`'s role; false (and nothing done) when the control has none.
-bool RunHandler(Mixer& mixer, int control);
+// Runs the handler of `control`'s role; nothing for a role without one.
+void RunHandler(Mixer& mixer, int control);
 
 // The five families; each takes a control of its role.
 void FaderHandler(Mixer& mixer, int trackbar);

@@ -5,6 +5,7 @@
 #include "osc/ControlMap.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace {
 
@@ -34,9 +35,7 @@ constexpr std::array<SceneLine, kSceneLineCount> kSceneLines = MakeSceneLines();
 const DrainPoint* DrainPointAfter(int line)
 {
     const auto index = static_cast<std::size_t>(line - 1);
-    if (line < 1 || index >= kSceneLines.size()) {
-        return nullptr;
-    }
+    assert(line >= 1 && index < kSceneLines.size());
     const Control& source = ControlAt(kSceneLines[index].source);
     if (index + 1 < kSceneLines.size()) {
         const Control& next = ControlAt(kSceneLines[index + 1].source);
