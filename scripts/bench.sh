@@ -29,7 +29,7 @@ if [ "${1:-}" != --inside ]; then
             { tail -n 50 "$dir/build.log"; return 1; }
     }
     echo "bench: building in $build64 and $build32" >&2
-    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_reaction \
+    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing \
         bench_startup_probe bench_x_reaction_probe --
     configure_and_build "$build32" quillon quillon-monitor bench_floor -- \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
@@ -96,8 +96,7 @@ run startup-64 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 10 --o
     "$build64/src/quillon" "$bench/bench_floor"
 run startup-32 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 0 --octet 211 --label 32-bit \
     "$build32/src/quillon" "$build32/bench/bench_floor"
-run pacing offscreen "$bench/bench_pacing" --runs 3
-run reaction offscreen "$bench/bench_reaction" --events 200
+run pacing offscreen "$bench/bench_pacing" 3
 run x-reaction on_x "$bench/bench_x_reaction_probe" --events 100 --idle-seconds 10 --octet 212 --label 64-bit "$build64/src/quillon"
 
 # Sizes of the binaries as a package would ship them: stripped of symbols and debug sections.
