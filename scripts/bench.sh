@@ -29,8 +29,7 @@ if [ "${1:-}" != --inside ]; then
             { tail -n 50 "$dir/build.log"; return 1; }
     }
     echo "bench: building in $build64 and $build32" >&2
-    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing \
-        bench_startup_probe bench_x_reaction_probe --
+    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_x_probe --
     configure_and_build "$build32" quillon quillon-monitor bench_floor -- \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
     namespace=(unshare --net)
@@ -92,12 +91,11 @@ run() {
 on_x() { env -u QT_QPA_PLATFORM DISPLAY="$display" "$@"; }
 offscreen() { env QT_QPA_PLATFORM=offscreen "$@"; }
 
-run startup-64 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 10 --octet 210 --label 64-bit \
-    "$build64/src/quillon" "$bench/bench_floor"
-run startup-32 on_x "$bench/bench_startup_probe" --runs 10 --idle-seconds 0 --octet 211 --label 32-bit \
-    "$build32/src/quillon" "$build32/bench/bench_floor"
+# bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR: 10 start-ups of each, then the
+# idle windows and, for 64-bit, 100 clicks and 100 keys through the X server.
+run x-64 on_x "$bench/bench_x_probe" 64-bit 210 10 10 100 "$build64/src/quillon" "$bench/bench_floor"
+run x-32 on_x "$bench/bench_x_probe" 32-bit 211 10 0 0 "$build32/src/quillon" "$build32/bench/bench_floor"
 run pacing offscreen "$bench/bench_pacing" 3
-run x-reaction on_x "$bench/bench_x_reaction_probe" --events 100 --idle-seconds 10 --octet 212 --label 64-bit "$build64/src/quillon"
 
 # Sizes of the binaries as a package would ship them: stripped of symbols and debug sections.
 stripped_kib() {
