@@ -226,18 +226,11 @@ void TimeReaction(Probe& probe, const std::string& what, int events, const auto&
               "under 1 ms median", Met(reactions.size() == static_cast<std::size_t>(events) && median < 1.0)});
 }
 
-// Clicks on channel 01's "M" box, then Up and Down on its fader.
-void Reactions(Probe& probe, const WatchedProcess& program, int events)
+// Up and Down on channel 01's fader; `seconds` with the keyboard focus left there, to show what the window does with no
+// text cursor blinking; then clicks on its "M" box.
+void Reactions(Probe& probe, const WatchedProcess& program, int events, int seconds)
 {
     XDisplay& display = probe.display;
-    // Each click toggles the box, and each toggle sends; the button is held a moment, as a hand holds it.
-    TimeReaction(probe, "click on an M box", events, [&](int) {
-        display.PressOn(program.window, kMute.x + kMute.width / 2, kMute.y + kMute.height / 2);
-        std::this_thread::sleep_for(20ms);
-        const Clock::time_point released = Clock::now();
-        display.Input(XCB_BUTTON_RELEASE, 1);
-        return released;
-    });
     // A click on the groove (along the left of the fader, the ticks along the right) above the thumb
     // at 0 gives the fader the focus and pages it up, so Up and Down in turn move it a step each.
     display.PressOn(program.window, kFader.x + kFader.width / 3, kFader.y + kFader.height / 4);
@@ -249,6 +242,19 @@ void Reactions(Probe& probe, const WatchedProcess& program, int events)
         display.Input(XCB_KEY_RELEASE, kUpDown[i % 2]);
         return pressed;
     });
+    const CpuUse before = program.Use();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const CpuUse used = program.Use() - before;
+    // Each click toggles the box, and each toggle sends; the button is held a moment, as a hand holds it.
+    TimeReaction(probe, "click on an M box", events, [&](int) {
+        display.PressOn(program.window, kMute.x + kMute.width / 2, kMute.y + kMute.height / 2);
+        std::this_thread::sleep_for(20ms);
+        const Clock::time_point released = Clock::now();
+        display.Input(XCB_BUTTON_RELEASE, 1);
+        return released;
+    });
+    PrintRow({"Idle CPU with the keyboard focus on a fader, " + std::to_string(seconds) + " s, " + probe.label,
+              used.Text(), "-", "-", "0 ticks", Met(used.ticks == 0)});
 }
 
 // Both programs sit with their windows open at the same time, untouched; then the floor goes (so
@@ -269,12 +275,7 @@ void IdleAndInput(Probe& probe, int seconds, int events)
                   used[1].Text() + " (floor)", "-", "0 ticks", Met(used[0].ticks == 0)});
     }
     if (events > 0) {
-        Reactions(probe, program, events);
-        const CpuUse before = program.Use();
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const CpuUse used = program.Use() - before;
-        PrintRow({"Idle CPU with the keyboard focus on a fader, " + std::to_string(seconds) + " s, " + probe.label,
-                  used.Text(), "-", "-", "0 ticks", Met(used.ticks == 0)});
+        Reactions(probe, program, events, seconds);
     }
 }
 
