@@ -36,8 +36,8 @@ public:
     // Sends one datagram from this socket to 127.0.0.N:port; true when all of it went.
     bool SendTo(int lastOctet, int port, const Bytes& datagram) const;
 
-private:
-    int socket_;
+protected:
+    int socket_; // the benchmarks' console socket reads it with recvmsg, for the kernel's arrival times
 };
 
 // A message with one float argument, as the monitor's strict decoder reads it back.

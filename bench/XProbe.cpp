@@ -1,0 +1,301 @@
+// The program and the floor, each started fresh under the X server of $DISPLAY and watched from outside through /proc:
+// start-up to an idle window, peak memory, shared libraries, idle CPU; then input through XTEST, timed to its datagram.
+#include "Bench.h"
+#include "osc/ControlMap.h"
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <filesystem>
+#include <linux/input-event-codes.h>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <xcb/xtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Quiet this long with the window up counts as idle. It stays under the 500 ms of a text
+// cursor's blink, so a blink after start-up is not taken for start-up.
+constexpr auto kQuiet = 400ms;
+// Each input waits out the 50 ms pause of the one before, so none is queued behind it.
+constexpr auto kSpacing = 80ms;
+constexpr ControlRect kFader = FindOnStrip(ControlRole::Fader, StripKind::Channel, 1)->rect;
+constexpr ControlRect kMute = FindOnStrip(ControlRole::Mute, StripKind::Channel, 1)->rect;
+// Xvfb's keymap (evdev) numbers a key as the kernel does, plus 8.
+constexpr xcb_keycode_t kUpDown[] = {KEY_UP + 8, KEY_DOWN + 8};
+
+// Where the programs run: their windows, and XTEST input, which the server delivers as a device's.
+class XDisplay {
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+    xcb_atom_t pidAtom_ = 0;
+
+    // A request and its reply; null after an error.
+    template <typename Cookie, typename Reply, typename... Parameters, typename... Arguments>
+    auto Ask(Cookie (*request)(xcb_connection_t*, Parameters...),
+             Reply* (*reply)(xcb_connection_t*, Cookie, xcb_generic_error_t**), Arguments... arguments)
+    {
+        return std::unique_ptr<Reply, decltype([](Reply* answer) { std::free(answer); })>(
+            reply(connection_, request(connection_, arguments...), nullptr));
+    }
+
+public:
+    XDisplay() : connection_(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(connection_)) {
+            throw std::runtime_error("no X server at $DISPLAY");
+        }
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        pidAtom_ = Ask(xcb_intern_atom, xcb_intern_atom_reply, 0, 11, "_NET_WM_PID")->atom;
+    }
+    ~XDisplay() { xcb_disconnect(connection_); }
+    // A viewable top-level window whose _NET_WM_PID is `pid`; 0 while there is none.
+    xcb_window_t WindowOf(std::int64_t pid)
+    {
+        const auto tree = Ask(xcb_query_tree, xcb_query_tree_reply, root_);
+        for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t child = xcb_query_tree_children(tree.get())[i];
+            const auto shown = Ask(xcb_get_window_attributes, xcb_get_window_attributes_reply, child);
+            const auto owner =
+                Ask(xcb_get_property, xcb_get_property_reply, 0, child, pidAtom_, XCB_ATOM_CARDINAL, 0, 1);
+            if (shown && shown->map_state == XCB_MAP_STATE_VIEWABLE && owner && owner->value_len == 1 &&
+                *static_cast<const std::uint32_t*>(xcb_get_property_value(owner.get())) == pid) {
+                return child;
+            }
+        }
+        return 0;
+    }
+    // Moves the pointer to a point of the window's client area and presses the left button there.
+    void PressOn(xcb_window_t window, int x, int y)
+    {
+        const auto at = Ask(xcb_translate_coordinates, xcb_translate_coordinates_reply, window, root_, x, y);
+        Input(XCB_MOTION_NOTIFY, 0, at->dst_x, at->dst_y);
+        Input(XCB_BUTTON_PRESS, 1);
+    }
+    // An XTEST event (XCB_KEY_PRESS, XCB_BUTTON_RELEASE...), sent at once.
+    void Input(std::uint8_t type, std::uint8_t detail, std::int16_t x = 0, std::int16_t y = 0)
+    {
+        xcb_test_fake_input(connection_, type, detail, XCB_CURRENT_TIME, root_, x, y, 0);
+        xcb_flush(connection_);
+    }
+};
+
+// CPU use as the kernel counts it, or the difference of two readings.
+struct CpuUse {
+    long ticks;     // utime + stime in clock ticks, of all the threads it had
+    double wakeUps; // context switches of the threads alive: each time one ran again
+    double cpuMs;   // the scheduler's own count, of the threads alive, finer than ticks
+    CpuUse operator-(const CpuUse& rhs) const { return {ticks - rhs.ticks, wakeUps - rhs.wakeUps, cpuMs - rhs.cpuMs}; }
+    std::string Text() const
+    {
+        return std::to_string(ticks) + (ticks == 1 ? " tick (" : " ticks (") + Fixed(cpuMs, 2) + " ms CPU, " +
+               Fixed(wakeUps, 0) + (wakeUps == 1 ? " wake-up)" : " wake-ups)");
+    }
+};
+
+// A program started in `folder`, its stderr going to ours (the bench's log), ended when this goes.
+class WatchedProcess {
+    pid_t pid_ = 0;
+    std::string Proc(const std::string& file) const { return "/proc/" + std::to_string(pid_) + "/" + file; }
+    double CpuMs() const { return Threads("schedstat", "") / 1e6; }
+    // The sum over the threads alive now of ProcNumber of each one's `file`.
+    double Threads(const std::string& file, const std::string& key) const
+    {
+        double sum = 0;
+        std::error_code error;
+        for (const auto& thread : std::filesystem::directory_iterator(Proc("task"), error)) {
+            sum += static_cast<double>(ProcNumber(thread.path() / file, key));
+        }
+        return sum;
+    }
+
+public:
+    const Clock::time_point started = Clock::now(); // just before the fork
+    xcb_window_t window = 0;
+    WatchedProcess(const std::string& program, const QTemporaryDir& folder)
+    {
+        const QByteArray where = folder.path().toLocal8Bit();
+        if ((pid_ = ::fork()) == 0) {
+            if (std::freopen("/dev/null", "w", stdout) && ::chdir(where.constData()) == 0) {
+                ::execl(program.c_str(), program.c_str(), nullptr);
+            }
+            ::_exit(127);
+        }
+    }
+    ~WatchedProcess()
+    {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    // When its CPU time last moved before standing still for 400 ms with its window viewable. Windows are looked for
+    // only once it is quiet: each look costs the X server a little, which would slow the start-up being measured.
+    Clock::time_point WaitUntilIdle(XDisplay& display)
+    {
+        double cpuMs = CpuMs();
+        for (auto moved = Clock::now(); Clock::now() < started + 30s;) {
+            std::this_thread::sleep_for(1ms);
+            if (const double now = CpuMs(); now != std::exchange(cpuMs, now)) {
+                moved = Clock::now();
+            } else if (Clock::now() - moved >= kQuiet && (window = display.WindowOf(pid_)) != 0) {
+                return moved;
+            }
+        }
+        throw std::runtime_error("a program did not come up within 30 s");
+    }
+    double PeakMib() const { return static_cast<double>(ProcNumber(Proc("status"), "VmHWM:")) / 1024.0; }
+    // Distinct shared objects mapped ("libX.so", "libX.so.6.4.2", "ld-linux.so.2"), plugins included.
+    int SharedLibraries() const
+    {
+        std::string maps;
+        std::getline(std::ifstream(Proc("maps")), maps, '\0');
+        const std::regex object(R"( (/.*\.so(\.[^/\n]*)?)\n)");
+        return static_cast<int>(
+            std::set<std::string>(std::sregex_token_iterator(maps.begin(), maps.end(), object, 1), {}).size());
+    }
+    CpuUse Use() const
+    {
+        std::string stat;
+        std::getline(std::ifstream(Proc("stat")), stat);
+        long times[2] = {};
+        // The name may hold spaces and brackets: the fields from the third on follow its last ")".
+        std::sscanf(stat.c_str() + stat.rfind(')') + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
+                    &times[0], &times[1]);
+        return {times[0] + times[1],
+                Threads("status", "voluntary_ctxt_switches:") + Threads("status", "nonvoluntary_ctxt_switches:"),
+                CpuMs()};
+    }
+};
+
+// What the measurements share; the programs' config.ini points at the wire.
+struct Probe {
+    std::string label, program, floor;
+    Wire wire;
+    QTemporaryDir folder;
+    XDisplay display;
+};
+
+// Each program started `runs` times, in turn (the floor first in even runs), until its window is idle.
+void StartUps(Probe& probe, int runs)
+{
+    std::vector<double> startupMs[2]; // the program's, the floor's
+    std::vector<double> peakMib[2];
+    int libraries[2] = {};
+    for (int run = 0; run < runs; ++run) {
+        for (const int which : {1 - run % 2, run % 2}) {
+            WatchedProcess process(which == 0 ? probe.program : probe.floor, probe.folder);
+            startupMs[which].push_back(Milliseconds(process.WaitUntilIdle(probe.display) - process.started));
+            peakMib[which].push_back(process.PeakMib());
+            libraries[which] = process.SharedLibraries();
+        }
+    }
+    const auto compare = [&](const std::string& what, const std::vector<double>(&samples)[2], const std::string& unit) {
+        const double program = Percentile(samples[0], 50);
+        const double floor = Percentile(samples[1], 50);
+        PrintRow({what + ", " + probe.label + " (median of " + std::to_string(runs) + ")", Fixed(program, 1) + unit,
+                  Fixed(floor, 1) + unit + " (floor)", Fixed(program / floor, 2) + " x", "within 1.2 x",
+                  Met(program <= 1.2 * floor)});
+    };
+    compare("Start-up to an idle window", startupMs, " ms");
+    compare("Peak resident memory (VmHWM)", peakMib, " MiB");
+    const int more = libraries[0] - libraries[1];
+    PrintRow({"Shared libraries loaded, plugins included, " + probe.label, std::to_string(libraries[0]),
+              std::to_string(libraries[1]) + " (floor)", (more >= 0 ? "+" : "") + std::to_string(more), "-", "-"});
+}
+
+// From the time `input` gives to the arrival of the datagram it sent, `events` times.
+void TimeReaction(Probe& probe, const std::string& what, int events, const auto& input)
+{
+    std::vector<double> reactions;
+    for (int i = 0; i < events; ++i) {
+        probe.wire.Take();
+        const Clock::time_point start = input(i);
+        for (const Clock::time_point arrival : probe.wire.Take(1, 1s)) {
+            reactions.push_back(Milliseconds(arrival - start)); // one, or none when nothing came
+        }
+        std::this_thread::sleep_until(start + kSpacing);
+    }
+    const double median = Percentile(reactions, 50);
+    PrintRow({"Reaction: " + what + " through the X server (XTEST) to its datagram, " + probe.label + " (median of " +
+                  std::to_string(reactions.size()) + ")",
+              Fixed(median, 3) + " ms", "-",
+              "p99 " + Fixed(Percentile(reactions, 99), 3) + " ms, max " + Fixed(Percentile(reactions, 100), 3) + " ms",
+              "under 1 ms median", Met(reactions.size() == static_cast<std::size_t>(events) && median < 1.0)});
+}
+
+// Up and Down on channel 01's fader; `seconds` with the keyboard focus left there, to show what the window does with no
+// text cursor blinking; then clicks on its "M" box.
+void Reactions(Probe& probe, const WatchedProcess& program, int events, int seconds)
+{
+    XDisplay& display = probe.display;
+    // A click on the groove (along the left of the fader, the ticks along the right) above the thumb
+    // at 0 gives the fader the focus and pages it up, so Up and Down in turn move it a step each.
+    display.PressOn(program.window, kFader.x + kFader.width / 3, kFader.y + kFader.height / 4);
+    display.Input(XCB_BUTTON_RELEASE, 1);
+    std::this_thread::sleep_for(kSpacing);
+    TimeReaction(probe, "Up/Down key", events, [&](int i) {
+        const Clock::time_point pressed = Clock::now();
+        display.Input(XCB_KEY_PRESS, kUpDown[i % 2]);
+        display.Input(XCB_KEY_RELEASE, kUpDown[i % 2]);
+        return pressed;
+    });
+    const CpuUse before = program.Use();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const CpuUse used = program.Use() - before;
+    // Each click toggles the box, and each toggle sends; the button is held a moment, as a hand holds it.
+    TimeReaction(probe, "click on an M box", events, [&](int) {
+        display.PressOn(program.window, kMute.x + kMute.width / 2, kMute.y + kMute.height / 2);
+        std::this_thread::sleep_for(20ms);
+        const Clock::time_point released = Clock::now();
+        display.Input(XCB_BUTTON_RELEASE, 1);
+        return released;
+    });
+    PrintRow({"Idle CPU with the keyboard focus on a fader, " + std::to_string(seconds) + " s, " + probe.label,
+              used.Text(), "-", "-", "0 ticks", Met(used.ticks == 0)});
+}
+
+// Both programs sit with their windows open at the same time, untouched; then the floor goes (so
+// that its window covers nothing), input reaches the program, and it sits with a fader focused.
+void IdleAndInput(Probe& probe, int seconds, int events)
+{
+    WatchedProcess program(probe.program, probe.folder);
+    {
+        WatchedProcess floor(probe.floor, probe.folder);
+        program.WaitUntilIdle(probe.display);
+        floor.WaitUntilIdle(probe.display);
+        probe.wire.Take();
+        const CpuUse before[] = {program.Use(), floor.Use()};
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const CpuUse used[] = {program.Use() - before[0], floor.Use() - before[1]};
+        PrintRow({"Idle CPU, window open and untouched for " + std::to_string(seconds) + " s, " + probe.label,
+                  used[0].Text() + ", " + std::to_string(probe.wire.Take().size()) + " datagrams",
+                  used[1].Text() + " (floor)", "-", "0 ticks", Met(used[0].ticks == 0)});
+    }
+    if (events > 0) {
+        Reactions(probe, program, events, seconds);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+try {
+    if (argc != 8) {
+        throw std::runtime_error("usage: bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR");
+    }
+    const int octet = std::stoi(argv[2]);
+    Probe probe{argv[1], std::filesystem::absolute(argv[6]), std::filesystem::absolute(argv[7]), Wire(octet), {}, {}};
+    std::ofstream(probe.folder.filePath(QStringLiteral("config.ini")).toStdString()) << "127\r\n0\r\n0\r\n"
+                                                                                     << octet << "\r\n";
+    StartUps(probe, std::stoi(argv[3]));
+    if (const int seconds = std::stoi(argv[4]); seconds > 0) {
+        IdleAndInput(probe, seconds, std::stoi(argv[5]));
+    }
+    return 0;
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_x_probe: %s\n", error.what());
+    return 1;
+}
