@@ -4,6 +4,7 @@
 #include "monitor/Numbers.h"
 #include "support/TestSupport.h"
 
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -60,6 +61,17 @@ inline long ProcNumber(const std::string& path, const std::string& key = "")
         }
     }
     return 0;
+}
+
+// A set of channel 05's fader to `hundredths`, as a client or the console sends it.
+inline Bytes FaderChange(int hundredths)
+{
+    Bytes change = ParseBytes(R"("/ch/05/mix/fader"~ ",f"~)");
+    const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(hundredths) / 100.0f);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        change.push_back(static_cast<std::uint8_t>(bits >> shift));
+    }
+    return change;
 }
 
 // One row of the results table: what, Quillon, reference, Quillon against it, target, met.

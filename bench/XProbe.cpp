@@ -116,12 +116,14 @@ class WatchedProcess {
 public:
     const Clock::time_point started = Clock::now(); // just before the fork
     xcb_window_t window = 0;
-    WatchedProcess(const std::string& program, const QTemporaryDir& folder)
+    WatchedProcess(const std::string& program, const QTemporaryDir& folder, std::vector<const char*> arguments = {})
     {
         const QByteArray where = folder.path().toLocal8Bit();
+        arguments.insert(arguments.begin(), program.c_str());
+        arguments.push_back(nullptr);
         if ((pid_ = ::fork()) == 0) {
             if (std::freopen("/dev/null", "w", stdout) && ::chdir(where.constData()) == 0) {
-                ::execl(program.c_str(), program.c_str(), nullptr);
+                ::execv(program.c_str(), const_cast<char* const*>(arguments.data()));
             }
             ::_exit(127);
         }
@@ -279,12 +281,40 @@ void IdleAndInput(Probe& probe, int seconds, int events)
     }
 }
 
+// quillon --follow against quillon-monitor --answer: `seconds` with the console idle, then 10 s of 5,000 changes a
+// second that another client sets on the monitor, which forwards them.
+void Follow(Probe& probe, const std::string& monitor, int seconds)
+{
+    QTemporaryDir folder;
+    std::ofstream(folder.filePath(QStringLiteral("config.ini")).toStdString()) << "127\r\n0\r\n0\r\n215\r\n";
+    const WatchedProcess console(monitor, folder, {"--answer", "--bind", "127.0.0.215"});
+    std::this_thread::sleep_for(500ms);
+    WatchedProcess program(probe.program, folder, {"--follow"});
+    program.WaitUntilIdle(probe.display);
+    CpuUse before = program.Use();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const CpuUse idle = program.Use() - before;
+    PrintRow({"Follow: an idle console for " + std::to_string(seconds) + " s, " + probe.label, idle.Text(), "-",
+              Fixed(idle.wakeUps / seconds, 2) + " wake-ups a second", "at most 1 a second",
+              Met(idle.wakeUps <= seconds)});
+    const UdpReceiver desk(216, 0);
+    before = program.Use();
+    const Clock::time_point start = Clock::now();
+    for (auto next = start; next < start + 10s; next += 200us) {
+        std::this_thread::sleep_until(next);
+        desk.SendTo(215, 10023, FaderChange(static_cast<int>(next.time_since_epoch() / 200us % 100)));
+    }
+    const CpuUse flood = program.Use() - before;
+    PrintRow({"Follow: 5,000 changes a second for 10 s, " + probe.label, Fixed(flood.cpuMs / 100.0, 1) + " % of a core",
+              "-", flood.Text(), "under 25 %", Met(flood.cpuMs < 2500.0)});
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 try {
-    if (argc != 8) {
-        throw std::runtime_error("usage: bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR");
+    if (argc != 8 && argc != 9) {
+        throw std::runtime_error("usage: bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR [MONITOR]");
     }
     const int octet = std::stoi(argv[2]);
     Probe probe{argv[1], std::filesystem::absolute(argv[6]), std::filesystem::absolute(argv[7]), Wire(octet), {}, {}};
@@ -293,6 +323,9 @@ try {
     StartUps(probe, std::stoi(argv[3]));
     if (const int seconds = std::stoi(argv[4]); seconds > 0) {
         IdleAndInput(probe, seconds, std::stoi(argv[5]));
+        if (argc == 9) {
+            Follow(probe, std::filesystem::absolute(argv[8]), 3 * seconds);
+        }
     }
     return 0;
 } catch (const std::exception& error) {

@@ -29,7 +29,7 @@ if [ "${1:-}" != --inside ]; then
             { tail -n 50 "$dir/build.log"; return 1; }
     }
     echo "bench: building in $build64 and $build32" >&2
-    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_x_probe --
+    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_follow bench_x_probe --
     configure_and_build "$build32" quillon quillon-monitor bench_floor -- \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
     loopback_only bash "$0" --inside "$build64" "$build32"
@@ -69,9 +69,11 @@ run() {
 on_x() { env -u QT_QPA_PLATFORM "$@"; }
 offscreen() { env -u DISPLAY QT_QPA_PLATFORM=offscreen "$@"; }
 
-# bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR: 10 start-ups of each, then the
-# idle windows and, for 64-bit, 100 clicks and 100 keys through the X server.
-run x-64 on_x "$bench/bench_x_probe" 64-bit 210 10 10 100 "$build64/src/quillon" "$bench/bench_floor"
+# bench_x_probe LABEL OCTET RUNS IDLE-SECONDS EVENTS PROGRAM FLOOR [MONITOR]: 10 start-ups of each,
+# then the idle windows and, for 64-bit, 100 clicks and 100 keys through the X server, and with the
+# monitor the follow mode: 30 s with an idle console, then 10 s of 5,000 changes a second.
+run x-64 on_x "$bench/bench_x_probe" 64-bit 210 10 10 100 "$build64/src/quillon" "$bench/bench_floor" \
+    "$build64/src/monitor/quillon-monitor"
 # A kernel without i386 support (no IA32 emulation) cannot start the 32-bit programs; qemu would
 # measure the emulator, so the table says they were not measured.
 if "$build32/src/monitor/quillon-monitor" --version > /dev/null 2>&1; then
@@ -82,6 +84,7 @@ else
         "programs | - | - | within 1.2 x | - |" >> "$rows"
 fi
 run pacing offscreen "$bench/bench_pacing" 3
+run follow offscreen "$bench/bench_follow" 1000 10
 
 # Sizes of the binaries as a package would ship them: stripped of symbols and debug sections.
 stripped_kib() {
