@@ -35,8 +35,8 @@ struct Follow {
     // Changes not yet drawn: the latest for each control, its value and its strip's name apart.
     std::map<std::pair<const Control*, ConsoleChange::Kind>, ConsoleChange> pending;
     bool lost = false;
-    bool readDue = false;      // changes may have been missed: read the whole mix again
-    int commands = 0;          // > 0 while Load, Save or Reset runs: changes wait
+    bool readDue = false; // changes may have been missed: read the whole mix again
+    int commands = 0;     // > 0 while Load, Save or Reset runs: changes wait
     std::chrono::steady_clock::time_point lastDraw{};
     std::chrono::steady_clock::time_point lastRenewal{};
     QDateTime lastHeard;
