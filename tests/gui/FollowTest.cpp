@@ -122,6 +122,33 @@ private Q_SLOTS:
         QCOMPARE(p.Control(89)->toolTip(), u"Channel 06 fader, Twelve chars\nConsole level: -inf dB"_s);
     }
 
+    // Load, Save and Reset hold the console's changes back: Save writes the window as it was, and the
+    // change shows after it. After Load, Reset (on its new link) and a scene recalled on the desk the
+    // window reads the whole mix again: the console's truth, not what the scene said.
+    void commandsHoldChangesAndReadAgain()
+    {
+        FakeConsole console(87);
+        ProgramUnderTest p(88, ConfigFor(87), kFollow);
+        const auto reads = [&console] { return std::ranges::count(console.Received(), "/bus/08/config/name"); };
+        p.answerer.TypeFileName(p.Path(u"held.scene"_s),
+                                [&console] { console.Push(Push("/dca/1/fader", R"(",f"~ 3F000000)")); });
+        p.Click(kSaveButton);
+        QCOMPARE(ReadFile(p.Path(u"held.scene"_s)), TestData("start-up.scene"));
+        QTRY_COMPARE(p.program.window.GetControlText(134), u"50"_s);
+        WriteFile(p.Path(u"in.scene"_s), TestData("example.scene"));
+        p.answerer.TypeFileName(p.Path(u"in.scene"_s));
+        p.Click(kLoadButton);
+        QCOMPARE(std::pair(reads(), p.program.window.GetControlState(84)),
+                 std::pair(std::ptrdiff_t{2}, std::int64_t{0}));
+        console.Set("/ch/06/mix/fader", Push("/ch/06/mix/fader", R"(",f"~ 3F000000)"));
+        console.Push(Push("/-show/prepos/current", R"(",i"~ 00000003)"));
+        QTRY_COMPARE(p.program.window.GetControlState(89), 50);
+        p.Click(kResetButton);
+        QCOMPARE(reads(), std::ptrdiff_t{4});
+        console.Push(Push("/ch/07/mix/fader", R"(",f"~ 3F000000)"));
+        QTRY_COMPARE(p.program.window.GetControlState(90), 50);
+    }
+
     void renewsTheSubscriptionBeforeItRunsOut()
     {
         FakeConsole console(83);

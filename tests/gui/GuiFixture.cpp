@@ -140,6 +140,7 @@ std::optional<FakeAnswer> FakeConsole::Answer(const std::string& address)
     }
     const auto given = values_.find(address);
     const std::string tag = address.ends_with("/name") ? R"(",s"~ ""~)"
+                            : address.ends_with("/on") ? R"(",i"~ 00000001)"
                             : address == "/xinfo"      ? R"(",ssss"~ "127.0.0.1"~ "fake"~ "X32C"~ "4.06"~)"
                                                        : R"(",f"~ 00000000)";
     return FakeAnswer{given != values_.end() ? given->second : ParseBytes('"' + address + "\"~ " + tag)};

@@ -84,7 +84,8 @@ using AnswerRule = std::function<std::optional<FakeAnswer>(const std::string& ad
 
 // A console of the test's own on 127.0.0.N:10023, on a thread: it keeps every address that
 // arrives and, unless silent, answers each question by `rule`, by default from its values: an
-// address it was given, a name with an empty ",s", "/xinfo" with four strings, else ",f" 0.0.
+// address it was given, a name with an empty ",s", an on switch with ",i" 1, "/xinfo" with four
+// strings, else ",f" 0.0, as an initialised console holds them.
 class FakeConsole {
 public:
     explicit FakeConsole(int lastOctet, AnswerRule rule = {});

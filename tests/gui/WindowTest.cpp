@@ -144,6 +144,18 @@ private Q_SLOTS:
         QCOMPARE(p.program.window.FocusedControl(), -1); // the window itself holds the focus at first
     }
 
+    // The program as main runs it: its loop ends on a close request, with exit status 0.
+    void runsUntilTheWindowIsClosed()
+    {
+        ProgramUnderTest folder(26); // config.ini in the current directory
+        QTimer::singleShot(100, [] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                window->close();
+            }
+        });
+        QCOMPARE(RunQuillon(Shell{}), 0);
+    }
+
     void missingConfigTellsAndEnds()
     {
         ProgramUnderTest p(24, QByteArray());

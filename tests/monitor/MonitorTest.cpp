@@ -41,6 +41,8 @@ TEST(OscEncoder, LongestAddressFillsTheBlock)
     EXPECT_EQ(Bytes(guarded.begin() + 2039, guarded.end()),
               ParseBytes(R"(00 ",f" 0000 3F800000 EEEEEEEE EEEEEEEE EEEEEEEE EEEEEEEE)"));
     EXPECT_EQ(BuildOscMessage(nullptr, "/a", ",f", 1.0f), 0);
+    EXPECT_EQ(BuildOscQuery(guarded.data(), std::string(2044, 'a')), 0);
+    EXPECT_EQ(BuildOscStringsMessage(guarded.data(), "/a", {std::string(2040, 'a')}), 0);
 }
 
 TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
@@ -55,6 +57,10 @@ TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
 TEST(ConsoleUnits, LawTable)
 {
     for (const Words& row : ReadTable("console-units.tsv")) {
+        if (row[0] == "hundredths") {
+            EXPECT_EQ(ToHundredths(std::stof(row[1])), std::stoll(row[2])) << row[1];
+            continue;
+        }
         const bool fader = row[0] == "fader";
         const float value = std::stof(row[1]);
         const double db = fader ? FaderLevelToDb(value) : PreampGainToDb(value);
