@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -45,29 +44,20 @@ void ModalAnswerer::Answer()
     }
 }
 
-InputAtDatagram::InputAtDatagram(UdpReceiver& console, std::size_t count,
-                                 std::vector<std::pair<QWidget*, Input>> inputs)
+InputAtDatagram::InputAtDatagram(UdpReceiver& console, std::size_t count, std::vector<QWidget*> widgets)
 {
     // Places are taken here: the widgets belong to the program's thread.
-    std::vector<std::pair<QWidget*, QPoint>> places;
-    for (const auto& [widget, input] : inputs) {
-        places.emplace_back(widget, QPoint(8, widget->height() / 2));
+    std::vector<QPointF> places;
+    for (QWidget* widget : widgets) {
+        places.emplace_back(8, widget->height() / 2);
     }
-    thread_ = std::thread([this, &console, count, inputs, places] {
+    thread_ = std::thread([this, &console, count, widgets, places] {
         seen_ = console.WaitFor(count);
-        for (std::size_t i = 0; i < inputs.size(); ++i) {
-            QWidget* widget = places[i].first;
-            const QPointF at = places[i].second;
-            if (inputs[i].second == Input::PageUp) {
-                QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier));
-                QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, Qt::Key_PageUp, Qt::NoModifier));
-                continue;
-            }
+        for (std::size_t i = 0; i < widgets.size(); ++i) {
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
                 QCoreApplication::postEvent(
-                    widget,
-                    new QMouseEvent(type, at, at, Qt::LeftButton,
-                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
+                    widgets[i], new QMouseEvent(type, places[i], places[i], Qt::LeftButton, held, Qt::NoModifier));
             }
         }
     });

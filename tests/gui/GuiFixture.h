@@ -59,12 +59,13 @@ private:
 };
 
 // The user's hand in the middle of a command: a thread of the test reads the console's datagrams
-// and, once the `count`-th has arrived, posts the input (postEvent is thread-safe), which the
-// program then meets at its next look at pending events. Take() joins and returns what it read.
+// and, once the `count`-th has arrived, posts a click on each widget (postEvent is thread-safe), 8
+// pixels in and half way down: on a trackbar at 0 that is its groove above the thumb, which pages
+// it up. The program meets the clicks at its next look at pending input. Take() joins and returns
+// what the thread read.
 class InputAtDatagram {
 public:
-    enum class Input { Click, PageUp };
-    InputAtDatagram(UdpReceiver& console, std::size_t count, std::vector<std::pair<QWidget*, Input>> inputs);
+    InputAtDatagram(UdpReceiver& console, std::size_t count, std::vector<QWidget*> widgets);
     ~InputAtDatagram() { Take(); }
     std::vector<Bytes> Take();
 

@@ -80,7 +80,7 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         QFETCH(QString, sent);
         ProgramUnderTest p(32);
-        InputAtDatagram hand(p.console, 1, {{p.Control(190), InputAtDatagram::Input::Click}});
+        InputAtDatagram hand(p.console, 1, {p.Control(190)});
         p.Do(steps);
         std::vector<Bytes> datagrams = hand.Take();
         p.Pump();

@@ -113,17 +113,15 @@ private Q_SLOTS:
         QVERIFY(p.console.TakeAll().empty());
     }
 
-    // Load lets pending input go right after its preamp lines: a fader paged up while the only
-    // gain goes out is sent before the bank line, and a click on a box is dropped.
+    // Load lets pending input go right after its preamp lines: a fader paged up by a click on its
+    // groove while the only gain goes out is sent before the bank line; a click on a box is dropped.
     void loadLetsInputGoAfterThePreampLines()
     {
         ProgramUnderTest p(46);
         WriteFile(p.Path(u"drain.scene"_s), TestData("drain.scene"));
         p.answerer.TypeFileName(p.Path(u"drain.scene"_s));
         const std::vector<Bytes> expected = ExpectedDatagrams({"load-prelude.osc", "load-drain.osc"});
-        InputAtDatagram hand(
-            p.console, 19,
-            {{p.Control(109), InputAtDatagram::Input::PageUp}, {p.Control(189), InputAtDatagram::Input::Click}});
+        InputAtDatagram hand(p.console, 19, {p.Control(109), p.Control(189)});
         p.Click(kLoadButton);
         std::vector<Bytes> sent = hand.Take();
         for (Bytes& datagram : p.console.WaitFor(expected.size() - sent.size())) {
