@@ -54,9 +54,8 @@ private Q_SLOTS:
         QWidget* fader = p.Control(88);
         const QPoint thumb(fader->width() / 2, fader->height() - 6);
         QTest::mousePress(fader, Qt::LeftButton, {}, thumb);
-        for (const std::string channel : {"05", "06"}) {
-            console.Push(Push("/ch/" + channel + "/mix/fader", R"(",f"~ 3F000000)"));
-        }
+        console.Push(Push("/ch/05/mix/fader", R"(",f"~ 3F000000)"));
+        console.Push(Push("/ch/06/mix/fader", R"(",f"~ 3F000000)"));
         console.Push(Push("/headamp/005/gain", R"(",f"~ 3F000000)"));
         QTRY_COMPARE(p.program.window.GetControlState(89), 50);
         const QString held = uR"(88=0 121="0" 89=50 122="40" 166="30")"_s;
@@ -96,9 +95,9 @@ private Q_SLOTS:
         silence(false);
         QTRY_COMPARE_WITH_TIMEOUT(p.program.window.IndicatorText(), u"Following 127.0.0.76"_s, 5000);
         QTRY_COMPARE(p.program.window.GetControlState(90), 50);
-        if (!standIn) {
-            QCOMPARE(console.Sets(), std::vector<std::string>{"/ch/03/mix/on"}); // the touch; nothing of its own
-        }
+        std::vector<std::string> sets; // the touch, and not one of the window's own
+        std::ranges::copy_if(console.Received(), std::back_inserter(sets), [](auto& a) { return a.ends_with(",f"); });
+        QVERIFY(standIn || sets == std::vector<std::string>{"/ch/03/mix/on ,f"});
     }
 
     // Pushes that must change nothing, or only what the table says; a last, good push shows when

@@ -117,12 +117,6 @@ void FakeConsole::Push(const Bytes& datagram, const UdpReceiver* from)
     (from ? *from : socket_).SendTo(1, windowPort_, datagram);
 }
 
-std::vector<std::string> FakeConsole::Sets()
-{
-    const std::lock_guard lock(mutex_);
-    return sets_;
-}
-
 std::optional<FakeAnswer> FakeConsole::Answer(const std::string& address)
 {
     if (rule_) {
@@ -145,11 +139,9 @@ void FakeConsole::Serve()
         const std::lock_guard lock(mutex_);
         if (messages.size() == 1) {
             windowPort_ = port;
-            received_.push_back(messages[0].address);
             const bool question = messages[0].arguments.empty() && messages[0].address != "/xremote";
-            if (!messages[0].arguments.empty()) {
-                sets_.push_back(messages[0].address);
-            }
+            received_.push_back(messages[0].address +
+                                (messages[0].arguments.empty() ? "" : ' ' + messages[0].typeTags));
             if (const std::optional<FakeAnswer> answer =
                     question && !silent_ ? Answer(messages[0].address) : std::nullopt) {
                 due_.emplace_back(std::chrono::steady_clock::now() + std::chrono::milliseconds(answer->delayMs),
@@ -211,9 +203,27 @@ void ProgramUnderTest::Do(const QString& steps)
                             what == u"return" ? Qt::Key_Return : Qt::Key_Enter);
         } else if (what == u"click") {
             Click(words[1].toInt());
+        } else if (what == u"set") {
+            program.window.SetControlState(words[1].toInt(), 1);
+        } else if (what == u"at") { // "at 19 click 109 189"
+            std::vector<QWidget*> widgets;
+            std::transform(words.begin() + 3, words.end(), std::back_inserter(widgets),
+                           [this](const QString& number) { return Control(number.toInt()); });
+            hand.emplace(console, words[1].toUInt(), widgets);
         }
         Pump();
     }
+}
+
+std::vector<Bytes> ProgramUnderTest::Received(std::size_t count)
+{
+    std::vector<Bytes> received = hand ? hand->Take() : std::vector<Bytes>{};
+    hand.reset();
+    for (Bytes& datagram :
+         console.WaitFor(count - std::min(count, received.size()), std::chrono::seconds(count ? 20 : 0))) {
+        received.push_back(std::move(datagram));
+    }
+    return received;
 }
 
 QString ProgramUnderTest::Shown(const QString& expectations)

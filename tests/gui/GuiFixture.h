@@ -67,6 +67,8 @@ class InputAtDatagram {
 public:
     InputAtDatagram(UdpReceiver& console, std::size_t count, std::vector<QWidget*> widgets);
     ~InputAtDatagram() { Take(); }
+    InputAtDatagram(const InputAtDatagram&) = delete;
+    InputAtDatagram& operator=(const InputAtDatagram&) = delete;
     std::vector<Bytes> Take();
 
 private:
@@ -93,8 +95,7 @@ public:
     ~FakeConsole();
     void Set(const std::string& address, const Bytes& answer);
     void Silence(bool silent) { silent_ = silent; }
-    std::vector<std::string> Received(); // every address, in order
-    std::vector<std::string> Sets();     // the addresses of messages with arguments
+    std::vector<std::string> Received(); // every address, in order; a set's with its type tags: "/ch/03/mix/on ,f"
     // Sends a datagram to the window's link (known from its first question) from the console's
     // own port, or from another socket of the test.
     void Push(const Bytes& datagram, const UdpReceiver* from = nullptr);
@@ -108,7 +109,7 @@ private:
     std::atomic<int> windowPort_{0};
     std::mutex mutex_;
     std::map<std::string, Bytes> values_;
-    std::vector<std::string> received_, sets_;
+    std::vector<std::string> received_;
     std::vector<std::pair<std::chrono::steady_clock::time_point, FakeAnswer>> due_;
     std::thread thread_;
 };
@@ -128,8 +129,13 @@ public:
     // Clicks a control with the mouse and handles what that queued.
     void Click(int number);
     // Gestures as the tables write them (tests/data/gestures.tsv): "drag 84; key 84 PgUp;
-    // key 84; type 117 75; return; enter; click 190", each followed by a pass of the main loop.
+    // key 84; type 117 75; return; enter; click 190; set 68" (the program checks a box, sending
+    // nothing; a hand's clicks once the k-th datagram from now has arrived), each followed by a pass
+    // of the main loop.
     void Do(const QString& steps);
+    // What the console received since the last call, the datagrams a hand waited for included;
+    // waits until `count` have come.
+    std::vector<Bytes> Received(std::size_t count = 0);
     // What the window shows for expectations written the same way, separated by spaces: "84=75"
     // (state), "117=\"75\"" (text), "85:off" or "85:on" (disabled or not).
     QString Shown(const QString& expectations);
@@ -142,6 +148,7 @@ public:
     UdpReceiver console;
     Program program;
     bool started = false;
+    std::optional<InputAtDatagram> hand;
 };
 
 // Whether the desktop's wait cursor is the one in force.

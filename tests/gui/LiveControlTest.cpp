@@ -7,20 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// "address value; address value" as the gesture table writes what the console receives.
-QString Sent(const std::vector<Bytes>& datagrams)
-{
-    QStringList sent;
-    for (const FloatMessage& m : DecodeFloatMessages(datagrams)) {
-        sent << QString::fromStdString(m.address) + u' ' + QString::number(static_cast<double>(m.value), 'g', 7);
-    }
-    return sent.join(u"; ");
-}
-
-} // namespace
-
 class LiveControlTest : public QObject {
     Q_OBJECT
 
@@ -47,47 +33,8 @@ private Q_SLOTS:
         QFETCH(QStringList, row);
         ProgramUnderTest p(30);
         p.Do(row[1]);
-        QCOMPARE(Sent(p.console.TakeAll()), row[2] == u"-" ? QString() : row[2]);
+        QCOMPARE(SentText(p.Received()), row[2] == u"-" ? QString() : row[2]);
         QCOMPARE(p.Shown(row[3]), row[3]);
-    }
-
-    void bankBoxesAreRadioButtons()
-    {
-        ProgramUnderTest p(33);
-        for (const Words& row : ReadTable("bank-boxes.tsv")) {
-            const int box = std::stoi(row[0]);
-            for (int other = 67; other <= 71; ++other) {
-                p.program.window.SetControlState(other, other == box ? 0 : 1);
-            }
-            p.Click(box);
-            QCOMPARE(Sent(p.console.TakeAll()), QString::fromStdString(row[1]));
-            QCOMPARE(p.Shown(QString::fromStdString(row[2])), QString::fromStdString(row[2]));
-        }
-    }
-
-    // A click that comes while a preamp gain goes out is dropped by the gain's own look at pending
-    // input, which the first preamp's gain leaves out: there the click is sent after it.
-    void clickDuringAGainSend_data()
-    {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("P01: kept") << u"type 156 30; return"_s << u"/headamp/000/gain 0.3; /ch/03/mix/on 0"_s;
-        QTest::newRow("P05: dropped") << u"type 164 30; return"_s << u"/headamp/004/gain 0.3"_s;
-    }
-
-    void clickDuringAGainSend()
-    {
-        QFETCH(QString, steps);
-        QFETCH(QString, sent);
-        ProgramUnderTest p(32);
-        InputAtDatagram hand(p.console, 1, {p.Control(190)});
-        p.Do(steps);
-        std::vector<Bytes> datagrams = hand.Take();
-        p.Pump();
-        for (Bytes& datagram : p.console.WaitFor(1, std::chrono::milliseconds(300))) {
-            datagrams.push_back(std::move(datagram));
-        }
-        QCOMPARE(Sent(datagrams), sent);
     }
 
     // Edit Config.ini and Updates hand their work to the desktop's opener and do not wait.

@@ -7,7 +7,6 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
@@ -39,23 +38,19 @@ std::pair<QString, QString> KindAndText(QWidget* widget)
 {
     if (const auto* field = qobject_cast<QLineEdit*>(widget)) {
         const bool grey = field->palette().color(QPalette::Base) == QColor(240, 240, 240);
-        return {!field->isVisibleTo(field->window()) || field->x() >= 640 ? u"address"_qs
-                : field->validator() && field->hasFrame()                 ? u"field"_qs
-                : !field->hasFrame() && grey                              ? u"caption"_qs
-                                                                          : u"?"_qs,
+        return {field->x() >= 640                         ? u"address"_qs
+                : field->validator() && field->hasFrame() ? u"field"_qs
+                : !field->hasFrame() && grey              ? u"caption"_qs
+                                                          : u"?"_qs,
                 field->text()};
     }
     if (const auto* slider = qobject_cast<QSlider*>(widget)) {
         const bool range = slider->orientation() == Qt::Vertical && slider->minimum() == 0 && slider->maximum() == 100;
         return {range && slider->value() == 0 ? u"trackbar"_qs : u"?"_qs, QString()};
     }
-    if (const auto* box = qobject_cast<QCheckBox*>(widget)) {
-        return {box->isChecked() ? u"?"_qs : u"checkbox"_qs, box->text()};
-    }
-    if (const auto* button = qobject_cast<QPushButton*>(widget)) {
-        return {u"button"_qs, button->text()};
-    }
-    return {u"?"_qs, QString()};
+    const auto* button = qobject_cast<QAbstractButton*>(widget);
+    const bool box = qobject_cast<QCheckBox*>(widget);
+    return {box ? (button->isChecked() ? u"?"_qs : u"checkbox"_qs) : u"button"_qs, button->text()};
 }
 
 } // namespace
@@ -155,8 +150,7 @@ private Q_SLOTS:
         p.Control(84)->setFocus();
         QTest::keyClick(p.Control(84), Qt::Key_Up);
         QTest::keyClick(p.Control(84), Qt::Key_Up);
-        QCOMPARE(DecodeFloatMessages(p.console.TakeAll()),
-                 (std::vector<FloatMessage>{{"/ch/01/mix/fader", 0.01f}, {"/ch/01/mix/fader", 0.02f}}));
+        QCOMPARE(SentText(p.console.TakeAll()), u"/ch/01/mix/fader 0.01; /ch/01/mix/fader 0.02"_qs);
         QVERIFY(window.PollEvent() == EventKind::Control);
         QCOMPARE(window.EventControl(), 84);
         QVERIFY(window.PollEvent() == EventKind::None);

@@ -69,16 +69,17 @@ bool UdpReceiver::SendTo(int lastOctet, int port, const Bytes& datagram) const
            static_cast<ssize_t>(datagram.size());
 }
 
-std::vector<FloatMessage> DecodeFloatMessages(const std::vector<Bytes>& datagrams)
+QString SentText(const std::vector<Bytes>& datagrams)
 {
-    std::vector<FloatMessage> messages;
+    QStringList sent;
     for (const Bytes& datagram : datagrams) {
         const std::vector<DecodedMessage> decoded = DecodeDatagram(datagram).messages;
         const bool one = decoded.size() == 1 && decoded[0].typeTags == ",f";
-        messages.push_back(one ? FloatMessage{decoded[0].address, std::get<float>(decoded[0].arguments[0])}
-                               : FloatMessage{});
+        sent << (one ? QString::fromStdString(decoded[0].address) + u' ' +
+                           QString::number(static_cast<double>(std::get<float>(decoded[0].arguments[0])), 'g', 7)
+                     : QStringLiteral("?"));
     }
-    return messages;
+    return sent.join(QStringLiteral("; "));
 }
 
 bool OnlyLoopbackReachable()

@@ -40,15 +40,9 @@ protected:
     int socket_; // the benchmarks' console socket reads it with recvmsg, for the kernel's arrival times
 };
 
-// A message with one float argument, as the monitor's strict decoder reads it back.
-struct FloatMessage {
-    std::string address;
-    float value;
-    bool operator==(const FloatMessage&) const = default;
-};
-
-// Each datagram's one ",f" message; the address is empty where a datagram holds anything else.
-std::vector<FloatMessage> DecodeFloatMessages(const std::vector<Bytes>& datagrams);
+// What the console received, as the gesture table writes it: "address value; address value", each
+// datagram's one ",f" message with its value to 7 digits; "?" for a datagram holding anything else.
+QString SentText(const std::vector<Bytes>& datagrams);
 
 // True only inside a network namespace with nothing but loopback: a UDP connect (which sends
 // nothing) to 192.0.2.1 fails with ENETUNREACH. Tests that look names up or need an unreachable

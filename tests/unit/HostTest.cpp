@@ -1,7 +1,6 @@
 // The host services: number and text rules, text files byte for byte, the UDP link over loopback,
-// pauses, zero-filled blocks and starting other programs. The tables are in tests/data.
+// pauses and starting other programs. The tables are in tests/data.
 #include "app/Configuration.h"
-#include "host/Blocks.h"
 #include "host/Network.h"
 #include "host/Process.h"
 #include "host/Text.h"
@@ -197,19 +196,6 @@ TEST(Pause, TwoPausesLastTheirSumDespiteSignals)
     ::ualarm(0, 0);
     EXPECT_GT(alarms, 0);
     EXPECT_GE(elapsed, std::chrono::milliseconds(100));
-}
-
-// Messages rely on the zeros for their padding, so a reused block must come back zeroed.
-TEST(Blocks, ZeroFilledEvenWhenReused)
-{
-    EXPECT_EQ(AllocateZeroed(0), nullptr);
-    for (int round = 0; round < 3; ++round) {
-        std::uint8_t* block = AllocateZeroed(kOscMessageSize);
-        ASSERT_NE(block, nullptr);
-        EXPECT_EQ(std::count(block, block + kOscMessageSize, 0), kOscMessageSize);
-        std::fill_n(block, kOscMessageSize, 0xA5);
-        FreeBlock(block);
-    }
 }
 
 // Stand-ins on a PATH of their own log their folder, argument count and arguments.
