@@ -37,6 +37,20 @@ void Updates(Program& program)
     DrainPendingEvents(program.window);
 }
 
+// Load, Save and Reset, with the console's changes held back while they run.
+void SceneCommand(Program& program, ControlRole role)
+{
+    const HoldChanges held(program, role == ControlRole::SaveScene ? HoldChanges::After::ShowHeld
+                                                                   : HoldChanges::After::ReadAgain);
+    if (role == ControlRole::LoadScene) {
+        LoadScene(program.mixer);
+    } else if (role == ControlRole::SaveScene) {
+        SaveScene(program.mixer);
+    } else if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
+        program.shell.quit = true;
+    }
+}
+
 } // namespace
 
 void DispatchControlEvent(Program& program, int control)
@@ -52,23 +66,11 @@ void DispatchControlEvent(Program& program, int control)
     case ControlRole::Updates:
         Updates(program);
         break;
-    case ControlRole::Reset: {
-        const HoldChanges held(program, HoldChanges::After::ReadAgain);
-        if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
-            program.shell.quit = true;
-        }
+    case ControlRole::Reset:
+    case ControlRole::SaveScene:
+    case ControlRole::LoadScene:
+        SceneCommand(program, found->role);
         break;
-    }
-    case ControlRole::SaveScene: {
-        const HoldChanges held(program, HoldChanges::After::ShowHeld);
-        SaveScene(program.mixer);
-        break;
-    }
-    case ControlRole::LoadScene: {
-        const HoldChanges held(program, HoldChanges::After::ReadAgain);
-        LoadScene(program.mixer);
-        break;
-    }
     case ControlRole::FaderLevel:
     case ControlRole::PreampGain:
         ArmReturnKey(program);

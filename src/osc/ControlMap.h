@@ -97,20 +97,25 @@ constexpr void AddStrip(ControlArray& map, std::size_t& next, const StripParts& 
                    .stripNumber = s.stripNumber};
 }
 
+// A channel's or group's strip parts, its label, fader and value field on the rows' lines.
+template <typename Row> constexpr StripParts PartsOf(const Row& s, int labelY, int faderY, int levelY)
+{
+    return {s.kind,
+            s.stripNumber,
+            s.label,
+            s.fader,
+            s.level,
+            s.caption,
+            s.faderSlot,
+            {s.labelX, labelY, 20, 15},
+            {s.x, faderY, 20, 200},
+            {s.x, levelY, 26, 20}};
+}
+
 constexpr void AddStrips(ControlArray& map, std::size_t& next)
 {
     for (const ChannelStrip& s : kChannelStrips) {
-        AddStrip(map, next,
-                 {s.kind,
-                  s.stripNumber,
-                  s.label,
-                  s.fader,
-                  s.level,
-                  s.caption,
-                  s.faderSlot,
-                  {s.labelX, kChannelLabelY, 20, 15},
-                  {s.x, kChannelFaderY, 20, 200},
-                  {s.x, kChannelLevelY, 26, 20}});
+        AddStrip(map, next, PartsOf(s, kChannelLabelY, kChannelFaderY, kChannelLevelY));
         map[next++] = {.number = s.mute,
                        .kind = ControlKind::CheckBox,
                        .role = ControlRole::Mute,
@@ -122,17 +127,7 @@ constexpr void AddStrips(ControlArray& map, std::size_t& next)
                        .label = s.label};
     }
     for (const GroupStrip& s : kGroupStrips) {
-        AddStrip(map, next,
-                 {s.kind,
-                  s.stripNumber,
-                  s.label,
-                  s.fader,
-                  s.level,
-                  s.caption,
-                  s.faderSlot,
-                  {s.labelX, kGroupLabelY, 20, 15},
-                  {s.x, kGroupFaderY, 20, 200},
-                  {s.x, s.levelY, 26, 20}});
+        AddStrip(map, next, PartsOf(s, kGroupLabelY, kGroupFaderY, s.levelY));
     }
 }
 
