@@ -81,6 +81,8 @@ private Q_SLOTS:
                                         << "204=0 69=0 72=0 85:on" << false << "";
         QTest::newRow("3 lines, LF") << TestData("short.scene") << "load-short.osc"
                                      << "84=100 85=100 118=\"100\"" << false << "";
+        QTest::newRow("boxes at 2 and -1") << TestData("nonzero.scene") << "load-nonzero.osc"
+                                           << "189=1 195=1 190=0" << false << "";
         // Load lets pending input go right after its preamp lines: a fader paged up by a click on
         // its groove while the only gain goes out is sent before the bank line; a box's click is dropped.
         QTest::newRow("input after the preamps")
