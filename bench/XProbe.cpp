@@ -148,6 +148,12 @@ public:
         }
         throw std::runtime_error("a program did not come up within 30 s");
     }
+    // Context switches of the main thread alone, where the follow mode's timers and socket wake it.
+    long MainThreadWakeUps() const
+    {
+        return ProcNumber(Proc("status"), "voluntary_ctxt_switches:") +
+               ProcNumber(Proc("status"), "nonvoluntary_ctxt_switches:");
+    }
     double PeakMib() const { return static_cast<double>(ProcNumber(Proc("status"), "VmHWM:")) / 1024.0; }
     // Distinct shared objects mapped ("libX.so", "libX.so.6.4.2", "ld-linux.so.2"), plugins included.
     int SharedLibraries() const
@@ -291,12 +297,16 @@ void Follow(Probe& probe, const std::string& monitor, int seconds)
     std::this_thread::sleep_for(500ms);
     WatchedProcess program(probe.program, folder, {"--follow"});
     program.WaitUntilIdle(probe.display);
+    // Qt's threads come and go (its D-Bus thread gives up without a session bus), so the count of
+    // all threads alive could fall: the main thread does the follow mode's work.
     CpuUse before = program.Use();
+    const long wakeUps = program.MainThreadWakeUps();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const CpuUse idle = program.Use() - before;
-    PrintRow({"Follow: an idle console for " + std::to_string(seconds) + " s, " + probe.label, idle.Text(), "-",
-              Fixed(idle.wakeUps / seconds, 2) + " wake-ups a second", "at most 1 a second",
-              Met(idle.wakeUps <= seconds)});
+    const double perSecond = static_cast<double>(program.MainThreadWakeUps() - wakeUps) / seconds;
+    PrintRow({"Follow: an idle console for " + std::to_string(seconds) + " s, " + probe.label,
+              Fixed(idle.cpuMs, 2) + " ms CPU", "-", Fixed(perSecond, 2) + " wake-ups a second of the main thread",
+              "at most 1 a second", Met(perSecond <= 1.0)});
     const UdpReceiver desk(216, 0);
     before = program.Use();
     const Clock::time_point start = Clock::now();
