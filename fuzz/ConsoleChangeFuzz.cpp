@@ -1,6 +1,6 @@
 // libFuzzer target: any datagram as the console's push or answer to a following window. What it
 // sets is a control that takes console values, a value within 0 to 1, or a short printable name.
-#include "osc/ConsoleChange.h"
+#include "controls/ConsoleChange.h"
 
 #include <cmath>
 #include <cstdlib>

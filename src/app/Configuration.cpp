@@ -4,8 +4,8 @@
 #include "app/Program.h"
 #include "host/Network.h"
 #include "host/TextFile.h"
-#include "osc/ControlMap.h"
-#include "osc/ControlNames.h"
+#include "controls/ControlMap.h"
+#include "controls/ControlNames.h"
 
 bool LoadConfiguration(Program& program)
 {

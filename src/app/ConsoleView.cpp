@@ -4,7 +4,7 @@
 #include "host/Text.h"
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/Handlers.h"
+#include "controls/Handlers.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/Layout.h"
-#include "osc/ConsoleChange.h"
+#include "controls/ConsoleChange.h"
 
 class HostWindow;
 

@@ -6,7 +6,7 @@
 #include "app/Program.h"
 #include "host/Process.h"
 #include "host/Text.h"
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 #include "scene/LoadScene.h"
 #include "scene/ResetAll.h"
 #include "scene/SaveScene.h"

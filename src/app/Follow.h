@@ -3,7 +3,7 @@
 // answering, and the window reads the whole mix again whenever it may have missed changes.
 #pragma once
 
-#include "osc/ConsoleChange.h"
+#include "controls/ConsoleChange.h"
 
 #include <QDateTime>
 #include <chrono>

@@ -5,9 +5,9 @@
 #include "host/Text.h"
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/ControlMap.h"
-#include "osc/ControlNames.h"
-#include "osc/Handlers.h"
+#include "controls/ControlMap.h"
+#include "controls/ControlNames.h"
+#include "controls/Handlers.h"
 
 #include <QStringList>
 

@@ -4,7 +4,7 @@
 #include "app/Follow.h"
 #include "app/Layout.h"
 #include "host/Window.h"
-#include "osc/Handlers.h"
+#include "controls/Handlers.h"
 
 #include <QString>
 

@@ -4,9 +4,9 @@
 
 #include "monitor/MonitorLog.h"
 #include "monitor/Numbers.h"
-#include "osc/AddressTable.h"
+#include "controls/AddressTable.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 #include "osc/OscMessage.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 
 #include "host/TextFile.h"
 #include "host/Window.h"
-#include "osc/ControlMap.h"
-#include "osc/Handlers.h"
+#include "controls/ControlMap.h"
+#include "controls/Handlers.h"
 #include "scene/SceneFormat.h"
 
 namespace {

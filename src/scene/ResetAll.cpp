@@ -2,8 +2,8 @@
 #include "scene/ResetAll.h"
 
 #include "host/Window.h"
-#include "osc/ControlMap.h"
-#include "osc/Handlers.h"
+#include "controls/ControlMap.h"
+#include "controls/Handlers.h"
 #include "scene/LoadScene.h"
 #include "scene/SceneFormat.h"
 

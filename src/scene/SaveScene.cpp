@@ -3,7 +3,7 @@
 
 #include "host/TextFile.h"
 #include "host/Window.h"
-#include "osc/Handlers.h"
+#include "controls/Handlers.h"
 #include "scene/SceneFormat.h"
 
 void SaveScene(Mixer& mixer)

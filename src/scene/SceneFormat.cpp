@@ -2,7 +2,7 @@
 #include "scene/SceneFormat.h"
 
 #include "host/Text.h"
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 
 #include <algorithm>
 #include <cassert>

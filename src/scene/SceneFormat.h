@@ -3,7 +3,7 @@
 // Pure: no window here, so it is tested on bytes and fuzzed without one.
 #pragma once
 
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 
 #include <QString>
 #include <array>

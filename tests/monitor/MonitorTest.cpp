@@ -4,7 +4,7 @@
 // oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
-#include "osc/AddressTable.h"
+#include "controls/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,5 @@
 // Spoken names from each control's strip: channel 01, the main LR bus, DCA 3, bus 8, preamp 01.
-#include "osc/ControlNames.h"
+#include "controls/ControlNames.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // Fills the slot-to-address table once at start-up; slots 77 to 90 stay empty.
-#include "osc/AddressTable.h"
+#include "controls/AddressTable.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // what each is tied to. Layout, handlers, dispatch and the scene commands read it.
 #pragma once
 
-#include "osc/ControlRows.h"
+#include "controls/ControlRows.h"
 
 #include <cstddef>
 

@@ -2,8 +2,8 @@
 // strip's name, or a scene recalled on the desk. Pure, so it is tested on bytes and fuzzed.
 #pragma once
 
-#include "osc/AddressTable.h"
-#include "osc/ControlMap.h"
+#include "controls/AddressTable.h"
+#include "controls/ControlMap.h"
 
 #include <cstdint>
 #include <map>

@@ -2,7 +2,7 @@
 // one place where control numbers, places and captions are written; ControlMap.h assembles them.
 #pragma once
 
-#include "osc/AddressTable.h"
+#include "controls/AddressTable.h"
 
 #include <array>
 

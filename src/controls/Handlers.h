@@ -1,7 +1,7 @@
 // The control handlers: each reads its control when it runs and sends what it means to the mixer.
 #pragma once
 
-#include "osc/AddressTable.h"
+#include "controls/AddressTable.h"
 
 class HostWindow;
 struct Connection;

@@ -1,5 +1,5 @@
 // The five handler families and the one send discipline they all share.
-#include "osc/Handlers.h"
+#include "controls/Handlers.h"
 
 #include "host/Blocks.h"
 #include "host/Network.h"
@@ -7,7 +7,7 @@
 #include "host/Timing.h"
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 #include "osc/OscMessage.h"
 
 #include <cassert>

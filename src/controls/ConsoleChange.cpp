@@ -1,5 +1,5 @@
 // The console's messages read against the address table and the strips of the control map.
-#include "osc/ConsoleChange.h"
+#include "controls/ConsoleChange.h"
 
 #include "osc/OscDecoder.h"
 

@@ -1,7 +1,7 @@
 // What a screen reader says for each control: made from its strip in the control map, drawn nowhere.
 #pragma once
 
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 
 #include <string>
 
