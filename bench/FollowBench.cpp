@@ -44,7 +44,8 @@ void Reads(const char* delay)
     int answered = 0;
     for (int run = 0; run < 5; ++run) {
         const Clock::time_point start = Clock::now();
-        answered = ReadConsoleMix(p.program, true).answered;
+        StartRead(p.program, true, [&answered](const ReadResult& result) { answered = result.answered; });
+        p.FinishRead();
         times.push_back(Milliseconds(Clock::now() - start));
     }
     PrintRow({"The read at start, 74 values and 33 names, answers " + std::string(delay) + " ms late (median of 5)",

@@ -1,7 +1,7 @@
 // The program and the floor, each started fresh under the X server of $DISPLAY and watched from outside through /proc:
 // start-up to an idle window, peak memory, shared libraries, idle CPU; then input through XTEST, timed to its datagram.
 #include "Bench.h"
-#include "osc/ControlMap.h"
+#include "controls/ControlMap.h"
 
 #include <QTemporaryDir>
 #include <csignal>

@@ -5,14 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+namespace {
+
+void Check(const ConsoleChange& change)
 {
-    static const ConsoleAddresses addresses = [] {
-        AddressTable table;
-        FillAddressTable(table);
-        return ConsoleAddresses(table);
-    }();
-    const ConsoleChange change = addresses.Interpret({data, size});
     const Control* control = change.control;
     switch (change.kind) {
     case ConsoleChange::Kind::Value:
@@ -32,6 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (control)
             std::abort();
         break;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const ConsoleAddresses addresses = [] {
+        AddressTable table;
+        FillAddressTable(table);
+        return ConsoleAddresses(table);
+    }();
+    for (const DecodedMessage& message : DecodeDatagram({data, size}).messages) {
+        Check(addresses.Interpret(message));
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-// The controls a load sets, as the window keeps them: trackbars hold 0 to 100, check boxes 0 or 1.
+// The controls a load sets, as the window keeps them: faders hold 0 to 100, check boxes 0 or 1.
 struct StandInControls {
     std::map<int, std::int64_t> states;
     std::map<int, QString> texts;

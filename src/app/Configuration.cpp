@@ -1,11 +1,11 @@
-// Reads config.ini's four octet lines into the mixer address and opens the link to it.
+// Reads config.ini's four octet lines into the surface address and opens the link to it.
 #include "app/Configuration.h"
 
 #include "app/Program.h"
-#include "host/Network.h"
-#include "host/TextFile.h"
 #include "controls/ControlMap.h"
 #include "controls/ControlNames.h"
+#include "host/Network.h"
+#include "host/TextFile.h"
 
 bool LoadConfiguration(Program& program)
 {
@@ -25,14 +25,14 @@ bool LoadConfiguration(Program& program)
     window.CreateAddressField(field, x, y, width, height);
     window.SetControlName(field, QString::fromStdString(SpokenName(hidden)));
     window.SetControlState(field, address);
-    program.shell.mixerAddress = window.GetControlText(field);
-    window.SetStatusText(QStringLiteral("IP: ") + program.shell.mixerAddress +
+    program.shell.consoleAddress = window.GetControlText(field);
+    window.SetStatusText(QStringLiteral("IP: ") + program.shell.consoleAddress +
                          QStringLiteral(" -  Code: Pellucor - Beta Test: Varnhold - Optimized for a minimalist Mini PC "
                                         "and old PCs"));
 
     StartNetwork();
-    CloseConnection(program.mixer.link); // nothing is sent on the old link any more
-    program.mixer.link = OpenConnection(program.shell.mixerAddress, kMixerPort);
+    program.surface.link.reset(); // nothing is sent on the old link any more
+    program.surface.link = OpenConnection(program.shell.consoleAddress, kConsolePort);
     DrainPendingEvents(window);
     return true;
 }

@@ -1,4 +1,4 @@
-// config.ini: the mixer's address, shown in the status bar, and the link to it.
+// config.ini: the console's address, shown in the status bar, and the link to it.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,10 @@
 struct Program;
 struct TextFile;
 
-inline constexpr int kMixerPort = 10023;
+inline constexpr int kConsolePort = 10023;
 
 // Reads the four octet lines of config.ini in the current directory, shows the address in the
-// status bar and opens a new mixer link in place of the old one. When the file cannot be
+// status bar and opens a new link to the console in place of the old one. When the file cannot be
 // opened, tells the user and returns false; nothing else changes then.
 bool LoadConfiguration(Program& program);
 

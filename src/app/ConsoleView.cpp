@@ -1,10 +1,10 @@
 // A console value or name shown in the window; the user's hand wins over the console.
 #include "app/ConsoleView.h"
 
+#include "controls/Handlers.h"
 #include "host/Text.h"
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
-#include "controls/Handlers.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-// The console's values in the window, as if the user had set them: trackbar and value field, gain
+// The console's values in the window, as if the user had set them: fader and value field, gain
 // field, "M" box, link box with its pair, or a strip's name. Nothing is sent and no handler runs.
 #pragma once
 

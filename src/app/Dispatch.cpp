@@ -4,9 +4,9 @@
 #include "app/Configuration.h"
 #include "app/Follow.h"
 #include "app/Program.h"
+#include "controls/ControlMap.h"
 #include "host/Process.h"
 #include "host/Text.h"
-#include "controls/ControlMap.h"
 #include "scene/LoadScene.h"
 #include "scene/ResetAll.h"
 #include "scene/SaveScene.h"
@@ -43,10 +43,10 @@ void SceneCommand(Program& program, ControlRole role)
     const HoldChanges held(program, role == ControlRole::SaveScene ? HoldChanges::After::ShowHeld
                                                                    : HoldChanges::After::ReadAgain);
     if (role == ControlRole::LoadScene) {
-        LoadScene(program.mixer);
+        LoadScene(program.surface);
     } else if (role == ControlRole::SaveScene) {
-        SaveScene(program.mixer);
-    } else if (!ResetAll(program.mixer, [&program] { return LoadConfiguration(program); })) {
+        SaveScene(program.surface);
+    } else if (!ResetAll(program.surface, [&program] { return LoadConfiguration(program); })) {
         program.shell.quit = true;
     }
 }
@@ -71,17 +71,17 @@ void DispatchControlEvent(Program& program, int control)
     case ControlRole::LoadScene:
         SceneCommand(program, found->role);
         break;
-    case ControlRole::FaderLevel:
+    case ControlRole::ValueField:
     case ControlRole::PreampGain:
         ArmReturnKey(program);
         break;
     case ControlRole::Mute:
     case ControlRole::Link:
     case ControlRole::FaderBank:
-        RunHandler(program.mixer, control);
+        RunHandler(program.surface, control);
         break;
     default:
-        break; // trackbars ran their handler as they moved; captions and the address field do nothing
+        break; // faders ran their handler as they moved; captions and the address field do nothing
     }
 }
 
@@ -95,12 +95,12 @@ void ReturnKeyPath(Program& program)
     if (focused == nullptr) {
         return;
     }
-    if (focused->role == ControlRole::FaderLevel) {
-        // The trackbar clamps to 0..100; its handler then sends it and rewrites the field.
-        window.SetControlState(focused->trackbar, ParseInteger(window.GetControlText(focused->number)));
-        FaderHandler(program.mixer, focused->trackbar);
+    if (focused->role == ControlRole::ValueField) {
+        // The fader clamps to 0..100; its handler then sends it and rewrites the field.
+        window.SetControlState(focused->fader, ParseInteger(window.GetControlText(focused->number)));
+        FaderHandler(program.surface, focused->fader);
     } else if (focused->role == ControlRole::PreampGain) {
         window.TakeTypedText(focused->number);
-        PreampGainHandler(program.mixer, focused->number);
+        PreampGainHandler(program.surface, focused->number);
     }
 }

@@ -1,13 +1,12 @@
-// The follow mode's subscription, heartbeat and drawing, all on the event loop: the link's socket
-// wakes it when the console sends, two timers do the rest, and nothing polls.
+// The follow mode's subscription, heartbeat and drawing, all on the event loop: the receive path
+// hands it what the console sends, timers do the rest, and nothing polls.
 #include "app/Follow.h"
 
 #include "app/ConsoleView.h"
 #include "app/Program.h"
 #include "app/ReadConsole.h"
-#include "host/Blocks.h"
+#include "app/Receive.h"
 #include "host/Network.h"
-#include "osc/OscMessage.h"
 
 #include <QTimer>
 
@@ -15,31 +14,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Datagrams read per wake-up, so that a flood from the console leaves the window responsive.
-constexpr int kReadsPerWake = 512;
 // The console forgets a subscriber after this long.
 constexpr auto kSubscriptionLife = std::chrono::seconds(10);
 
-void SendQuery(Program& program, const char* address)
+bool Following(const Program& program)
 {
-    std::uint8_t* block = AllocateZeroed(kOscMessageSize);
-    SendDatagram(program.mixer.link, block, BuildOscQuery(block, address));
-    FreeBlock(block);
+    return program.follow.heartbeatTimer != nullptr;
 }
 
 void Subscribe(Program& program)
 {
-    SendQuery(program, "/xremote");
-    program.follow.lastRenewal = Clock::now();
+    Follow& follow = program.follow;
+    SendBare(program.surface, "/xremote");
+    follow.lastRenewal = Clock::now();
+    follow.renewalDue = false;
+    follow.renewalTimer->start(follow.renewal);
 }
 
 void ShowState(Program& program)
 {
     const Follow& follow = program.follow;
-    const QString text =
-        follow.lost ? QStringLiteral("No answer from %1 since %2")
-                          .arg(program.shell.mixerAddress, follow.lastHeard.time().toString(QStringLiteral("hh:mm:ss")))
-                    : QStringLiteral("Following %1").arg(program.shell.mixerAddress);
+    const QString text = follow.lost ? QStringLiteral("No answer from %1 since %2")
+                                           .arg(program.shell.consoleAddress,
+                                                follow.lastHeard.time().toString(QStringLiteral("hh:mm:ss")))
+                                     : QStringLiteral("Following %1").arg(program.shell.consoleAddress);
     const auto [x, y, width, height] = control_rows::kFollowIndicatorRect;
     program.window.ShowIndicator(x, y, width, height, text);
 }
@@ -47,7 +45,7 @@ void ShowState(Program& program)
 void Draw(Program& program)
 {
     Follow& follow = program.follow;
-    if (follow.commands > 0) {
+    if (follow.commandsRunning > 0) {
         return;
     }
     for (const auto& [key, change] : follow.pending) {
@@ -57,20 +55,30 @@ void Draw(Program& program)
     follow.lastDraw = Clock::now();
 }
 
-void ReadAgain(Program& program)
+void ReadAgain(Program& program, bool first = false)
 {
     Follow& follow = program.follow;
-    follow.pending.clear();
-    if (ReadConsoleMix(program, true).answered > 0) {
-        follow.answerTimer->stop();
-        follow.lastHeard = QDateTime::currentDateTime();
-        if (follow.lost) {
-            follow.lost = false;
-            ShowState(program);
-        }
-    }
     follow.readDue = false;
-    Subscribe(program);
+    if (program.read.running) {
+        follow.readDue = true; // once this one is done
+        return;
+    }
+    follow.pending.clear();
+    StartRead(program, true, [&program, first](const ReadResult& result) {
+        if (result.ended) {
+            return; // the command that ended it reads again when it is done
+        }
+        Follow& after = program.follow;
+        if (first) {
+            TellUnanswered(program, result);
+            after.lost = result.answered == 0;
+        }
+        ShowState(program);
+        Subscribe(program);
+        if (after.readDue) {
+            ReadAgain(program);
+        }
+    });
 }
 
 // At most one draw per interval: in between, the socket is left to fill and the latest value per
@@ -86,63 +94,25 @@ void ScheduleDraw(Program& program)
         Draw(program);
         return;
     }
-    EnableWatch(program.mixer.link, false);
+    EnableWatch(program.surface.link.get(), false);
     follow.drawTimer->start(std::chrono::ceil<std::chrono::milliseconds>(follow.drawInterval - since));
-}
-
-// Anything from the console answers the heartbeat; a console heard again after it was lost may
-// have changed meanwhile.
-void Heard(Program& program)
-{
-    Follow& follow = program.follow;
-    follow.answerTimer->stop();
-    follow.lastHeard = QDateTime::currentDateTime();
-    if (follow.lost) {
-        follow.lost = false;
-        follow.readDue = true;
-        ShowState(program);
-    }
-}
-
-void ReadWhatCame(Program& program)
-{
-    Connection* link = program.mixer.link;
-    Follow& follow = program.follow;
-    std::uint8_t datagram[2048];
-    for (int read = 0; read < kReadsPerWake; ++read) {
-        std::uint32_t fromAddress = 0;
-        std::uint16_t fromPort = 0;
-        const long size = ReceiveDatagram(link, datagram, sizeof datagram, 0, fromAddress, fromPort);
-        if (size < 0) {
-            break;
-        }
-        if (fromAddress != link->address || fromPort != link->port) {
-            continue;
-        }
-        Heard(program);
-        const ConsoleChange change = follow.addresses->Interpret({datagram, static_cast<std::size_t>(size)});
-        if (change.kind == ConsoleChange::Kind::SceneRecalled) {
-            follow.readDue = true;
-        } else if (change.kind != ConsoleChange::Kind::None) {
-            follow.pending[{change.control, change.kind}] = change;
-        }
-    }
-    if (follow.readDue && follow.commands == 0) {
-        ReadAgain(program);
-    } else {
-        ScheduleDraw(program);
-    }
 }
 
 void Tick(Program& program)
 {
     Follow& follow = program.follow;
-    if (follow.commands > 0) {
-        return; // a command's messages go out undisturbed; it reads again or renews when it ends
+    if (follow.commandsRunning > 0 || program.read.running) {
+        return; // a command's messages go out undisturbed; a read shows whether the console answers
     }
-    SendQuery(program, "/xinfo");
+    SendBare(program.surface, "/xinfo");
     follow.answerTimer->start(follow.answerWait);
-    if (Clock::now() - follow.lastRenewal >= follow.renewal) {
+}
+
+void Renew(Program& program)
+{
+    if (program.follow.commandsRunning > 0) {
+        program.follow.renewalDue = true; // when the command is done
+    } else {
         Subscribe(program);
     }
 }
@@ -155,9 +125,13 @@ void Lost(Program& program)
     }
 }
 
-void Watch(Program& program)
+std::unique_ptr<QTimer> MakeTimer(Program& program, bool singleShot, Qt::TimerType type, void (*action)(Program&))
 {
-    WatchDatagrams(program.mixer.link, [&program] { ReadWhatCame(program); });
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(singleShot);
+    timer->setTimerType(type);
+    QObject::connect(timer.get(), &QTimer::timeout, [&program, action] { action(program); });
+    return timer;
 }
 
 } // namespace
@@ -165,45 +139,96 @@ void Watch(Program& program)
 Follow::Follow() = default;
 Follow::~Follow() = default;
 
-void StartFollowing(Program& program, const ReadResult& read)
+void StartFollowing(Program& program)
 {
     Follow& follow = program.follow;
     follow.lastHeard = QDateTime::currentDateTime();
-    follow.lost = read.answered == 0;
-    follow.ticker = std::make_unique<QTimer>();
-    follow.ticker->setTimerType(Qt::CoarseTimer);
-    QObject::connect(follow.ticker.get(), &QTimer::timeout, [&program] { Tick(program); });
-    follow.ticker->start(follow.heartbeat);
-    follow.answerTimer = std::make_unique<QTimer>();
-    follow.answerTimer->setSingleShot(true);
-    QObject::connect(follow.answerTimer.get(), &QTimer::timeout, [&program] { Lost(program); });
-    follow.drawTimer = std::make_unique<QTimer>();
-    follow.drawTimer->setSingleShot(true);
-    QObject::connect(follow.drawTimer.get(), &QTimer::timeout, [&program] {
-        EnableWatch(program.mixer.link, true);
-        Draw(program);
+    follow.heartbeatTimer = MakeTimer(program, false, Qt::CoarseTimer, Tick);
+    follow.heartbeatTimer->start(follow.heartbeat);
+    follow.answerTimer = MakeTimer(program, true, Qt::PreciseTimer, Lost);
+    follow.renewalTimer = MakeTimer(program, false, Qt::PreciseTimer, Renew);
+    follow.drawTimer = MakeTimer(program, true, Qt::PreciseTimer, [](Program& p) {
+        EnableWatch(p.surface.link.get(), true);
+        Draw(p);
     });
-    Subscribe(program);
-    Watch(program);
-    ShowState(program);
+    ListenToConsole(program);
+    ReadAgain(program, true);
+}
+
+void StopFollowing(Program& program)
+{
+    Follow& follow = program.follow;
+    follow.heartbeatTimer.reset();
+    follow.answerTimer.reset();
+    follow.renewalTimer.reset();
+    follow.drawTimer.reset();
+}
+
+void HeardFromConsole(Program& program)
+{
+    Follow& follow = program.follow;
+    if (!Following(program)) {
+        return;
+    }
+    follow.answerTimer->stop();
+    follow.lastHeard = QDateTime::currentDateTime();
+    // A console heard again after it was lost may have changed meanwhile.
+    if (follow.lost) {
+        follow.lost = false;
+        follow.readDue = true;
+        ShowState(program);
+    }
+}
+
+void TakeConsoleChange(Program& program, const ConsoleChange& change)
+{
+    Follow& follow = program.follow;
+    if (!Following(program)) {
+        return;
+    }
+    if (change.kind == ConsoleChange::Kind::SceneRecalled) {
+        follow.readDue = true;
+    } else if (change.kind != ConsoleChange::Kind::None) {
+        follow.pending[{change.control, change.kind}] = change;
+    }
+}
+
+void AfterConsoleChanges(Program& program)
+{
+    if (!Following(program)) {
+        return;
+    }
+    if (program.follow.readDue && program.follow.commandsRunning == 0) {
+        ReadAgain(program);
+    } else {
+        ScheduleDraw(program);
+    }
 }
 
 HoldChanges::HoldChanges(Program& program, After after) : program_(program), after_(after)
 {
-    ++program.follow.commands;
+    ++program.follow.commandsRunning;
+    after == After::ReadAgain ? EndRead(program) : PauseRead(program, true);
 }
 
 HoldChanges::~HoldChanges()
 {
     Follow& follow = program_.follow;
-    if (--follow.commands > 0 || !follow.ticker || program_.shell.quit) {
+    if (--follow.commandsRunning > 0 || program_.shell.quit) {
+        return;
+    }
+    PauseRead(program_, false);
+    if (!Following(program_)) {
         return;
     }
     // A subscription that ran out while a dialog stayed open may have missed changes.
     if (after_ == After::ReadAgain || Clock::now() - follow.lastRenewal >= kSubscriptionLife) {
-        Watch(program_); // Reset opened a new link
+        ListenToConsole(program_); // Reset opened a new link
         ReadAgain(program_);
     } else {
         Draw(program_);
+        if (follow.renewalDue) {
+            Subscribe(program_);
+        }
     }
 }

@@ -2,18 +2,18 @@
 // binds the tooltips.
 #include "app/Layout.h"
 
-#include "host/Text.h"
-#include "host/Window.h"
-#include "osc/ConsoleUnits.h"
 #include "controls/ControlMap.h"
 #include "controls/ControlNames.h"
 #include "controls/Handlers.h"
+#include "host/Text.h"
+#include "host/Window.h"
+#include "osc/ConsoleUnits.h"
 
 #include <QStringList>
 
 namespace {
 
-constexpr int kLabelGrey = 240;
+constexpr int kCaptionGrey = 240;
 
 void Create(HostWindow& window, const Control& control)
 {
@@ -22,13 +22,13 @@ void Create(HostWindow& window, const Control& control)
     switch (control.kind) {
     case ControlKind::Caption:
         window.CreateTextField(control.number, x, y, width, height, text, TextFieldStyle::Caption);
-        window.SetControlBackground(control.number, kLabelGrey, kLabelGrey, kLabelGrey);
+        window.SetControlBackground(control.number, kCaptionGrey, kCaptionGrey, kCaptionGrey);
         break;
     case ControlKind::NumberField:
         window.CreateTextField(control.number, x, y, width, height, text, TextFieldStyle::DigitsOnly);
         break;
-    case ControlKind::Trackbar:
-        window.CreateTrackbar(control.number, x, y, width, height, 0, 100);
+    case ControlKind::Fader:
+        window.CreateFader(control.number, x, y, width, height, 0, 100);
         break;
     case ControlKind::CheckBox:
         window.CreateCheckBox(control.number, x, y, width, height, text);
@@ -51,32 +51,32 @@ void CreateControls(HostWindow& window)
     }
 }
 
-void BindTrackbars(Mixer& mixer)
+void BindFaders(ControlSurface& surface)
 {
     for (const Control& fader : ControlsWith(ControlRole::Fader)) {
-        mixer.window.BindControlHandler(fader.number,
-                                        [&mixer, trackbar = fader.number] { FaderHandler(mixer, trackbar); });
+        surface.window.BindControlHandler(fader.number,
+                                          [&surface, fader = fader.number] { FaderHandler(surface, fader); });
     }
 }
 
 void ShowDescriptions(HostWindow& window, const StripNames& names)
 {
     for (const Control& control : kControls) {
-        const Control* fader = FindOnStrip(ControlRole::Fader, control.strip, control.stripNumber);
-        if (fader == nullptr || control.kind == ControlKind::AddressField) {
+        const Control* stripFader = FindOnStrip(ControlRole::Fader, control.strip, control.stripNumber);
+        if (stripFader == nullptr || control.kind == ControlKind::AddressField) {
             continue;
         }
         const QString strip = QString::fromStdString(SpokenName(control));
-        const int trackbar = fader->number;
-        const bool level = control.role == ControlRole::Fader || control.role == ControlRole::FaderLevel;
-        window.BindToolTip(trackbar, control.number, [&window, &names, strip, trackbar, level] {
-            const auto name = names.find(trackbar);
+        const int fader = stripFader->number;
+        const bool level = control.role == ControlRole::Fader || control.role == ControlRole::ValueField;
+        window.BindToolTip(fader, control.number, [&window, &names, strip, fader, level] {
+            const auto name = names.find(fader);
             QStringList lines;
             if (name != names.end() && !name->second.isEmpty()) {
                 lines << strip + QStringLiteral(", ") + name->second;
             }
             if (level) {
-                const float sent = FromHundredths(static_cast<float>(window.GetControlState(trackbar)));
+                const float sent = FromHundredths(static_cast<float>(window.GetControlState(fader)));
                 lines << QStringLiteral("Console level: ") + QString::fromStdString(FormatFaderLevel(sent));
             }
             return lines.join(u'\n');
@@ -90,11 +90,11 @@ void ShowDescriptions(HostWindow& window, const StripNames& names)
     }
 }
 
-void RefreshStripDescriptions(HostWindow& window, int fader)
+void RefreshStripDescriptions(HostWindow& window, int number)
 {
-    const Control& trackbar = ControlAt(fader);
+    const Control& fader = ControlAt(number);
     for (const Control& control : kControls) {
-        if (control.strip == trackbar.strip && control.stripNumber == trackbar.stripNumber) {
+        if (control.strip == fader.strip && control.stripNumber == fader.stripNumber) {
             window.RefreshToolTip(control.number);
         }
     }

@@ -5,7 +5,7 @@
 #include <map>
 
 class HostWindow;
-struct Mixer;
+struct ControlSurface;
 
 inline constexpr int kWindowWidth = 640;
 inline constexpr int kWindowHeight = 600;
@@ -13,8 +13,8 @@ inline constexpr int kWindowHeight = 600;
 // Creates every control in the map's order, which is also the Tab order.
 void CreateControls(HostWindow& window);
 
-// Attaches each of the 33 trackbars to its fader handler.
-void BindTrackbars(Mixer& mixer);
+// Attaches each of the 33 faders to its fader handler.
+void BindFaders(ControlSurface& surface);
 
 // The strips' names the console gave, by fader number; empty until the console names them.
 using StripNames = std::map<int, QString>;

@@ -4,7 +4,7 @@
 #include "app/Configuration.h"
 #include "app/Dispatch.h"
 #include "app/Layout.h"
-#include "app/ReadConsole.h"
+#include "app/Receive.h"
 #include "host/Network.h"
 
 #include <QTimer>
@@ -17,7 +17,7 @@ QString WindowTitle()
 
 bool StartProgram(Program& program)
 {
-    FillAddressTable(program.mixer.addresses);
+    FillAddressTable(program.surface.addresses);
     program.window.OpenMainWindow(kWindowWidth, kWindowHeight, WindowTitle());
     program.window.CreateStatusBar();
     if (!LoadConfiguration(program)) {
@@ -26,18 +26,25 @@ bool StartProgram(Program& program)
     }
     program.window.HoldRedraw(true);
     CreateControls(program.window);
-    BindTrackbars(program.mixer);
+    BindFaders(program.surface);
     ShowDescriptions(program.window, program.names);
     program.window.HoldRedraw(false);
     DrainPendingEvents(program.window);
     if (program.shell.readConsole || program.shell.follow) {
-        program.follow.addresses = std::make_unique<ConsoleAddresses>(program.mixer.addresses);
-        const ReadResult read = ReadConsoleMix(program, program.shell.follow);
-        TellUnanswered(program, read);
-        DrainPendingEvents(program.window); // what was clicked while the window filled does not count
-        if (program.shell.follow) {
-            StartFollowing(program, read);
-        }
+        program.consoleAddresses = std::make_unique<ConsoleAddresses>(program.surface.addresses);
+    }
+    if (program.shell.follow) {
+        StartFollowing(program);
+    } else if (program.shell.readConsole) {
+        ListenToConsole(program);
+        StartRead(program, false, [&program](const ReadResult& result) {
+            StopListening(program); // nothing more is read without --follow
+            const auto [x, y, width, height] = control_rows::kFollowIndicatorRect;
+            program.window.ShowIndicator(x, y, width, height, QString());
+            if (!result.ended) {
+                TellUnanswered(program, result);
+            }
+        });
     }
     return true;
 }
@@ -68,11 +75,9 @@ void RunMainLoop(Program& program)
 
 void ShutDown(Program& program)
 {
-    program.follow.ticker.reset();
-    program.follow.answerTimer.reset();
-    program.follow.drawTimer.reset();
-    CloseConnection(program.mixer.link);
-    program.mixer.link = nullptr;
+    StopFollowing(program);
+    program.read.timer.reset();
+    program.surface.link.reset();
 }
 
 int RunQuillon(const Shell& options)

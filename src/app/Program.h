@@ -3,8 +3,9 @@
 
 #include "app/Follow.h"
 #include "app/Layout.h"
-#include "host/Window.h"
+#include "app/ReadConsole.h"
 #include "controls/Handlers.h"
+#include "host/Window.h"
 
 #include <QString>
 
@@ -14,14 +15,16 @@ struct Shell {
     bool returnKeyArmed = false; // Return is a shortcut from the first value-field event on; never reset
     bool readConsole = false;    // --read-console: start from the console's mix
     bool follow = false;         // --follow: start from the console's mix and follow its changes
-    QString mixerAddress = {};   // dotted IPv4 text from config.ini
+    QString consoleAddress = {}; // dotted IPv4 text from config.ini
 };
 
 struct Program {
     HostWindow window;
-    Mixer mixer{window, {}, nullptr};
+    ControlSurface surface{window, {}, nullptr};
     Shell shell;
-    StripNames names; // shown in tooltips; only the console names strips
+    StripNames names;                                   // shown in tooltips; only the console names strips
+    std::unique_ptr<ConsoleAddresses> consoleAddresses; // made when the program reads the console
+    ConsoleRead read;
     Follow follow;
 };
 
@@ -38,7 +41,7 @@ void HandleEvent(Program& program, EventKind kind);
 // Waits for events and handles them until the quit flag is set.
 void RunMainLoop(Program& program);
 
-// Closes the mixer link; the window goes with the Program.
+// Closes the surface link; the window goes with the Program.
 void ShutDown(Program& program);
 
 // The whole program with the options of the command line; its exit status, always 0.

@@ -1,18 +1,71 @@
-// Reading the console's mix (--read-console, --follow): a query for each value the console keeps
-// of what Quillon drives, and with names for each strip's name, several at a time; the window set
-// from the answers. Nothing else is sent and no handler runs.
+// The console's mix read back over the link (--read-console, and the follow mode's reads): the
+// console is asked for every fader, preamp gain, on switch and link, and the window is set from
+// the answers. The read runs on the event loop, so the window stays usable meanwhile; nothing but
+// the questions is sent and no handler runs.
 #pragma once
 
+#include "controls/ConsoleChange.h"
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTimer;
 struct Program;
 
 struct ReadResult {
-    int asked = 0;    // different questions
-    int answered = 0; // of them
+    int asked = 0;
+    int answered = 0;
+    bool ended = false; // a Load or Reset ended the read before it was done
 };
 
-// Asks, shows each answer as it comes, and ends once every question is answered, asked twice
-// without an answer, or nothing has answered for a second. The wait cursor shows meanwhile.
-ReadResult ReadConsoleMix(Program& program, bool names);
+// One read under way. Up to 8 questions are in flight; one unanswered after 500 ms is asked again,
+// up to 4 times in all; once nothing has answered for 1 s no question goes out, and the read ends
+// when those in flight have had their time.
+struct ConsoleRead {
+    using Clock = std::chrono::steady_clock;
+    struct Question {
+        ConsoleQuery query;
+        int asked = 0;
+        bool answered = false;
+        Clock::time_point sentAt{};
+    };
+
+    ConsoleRead();
+    ~ConsoleRead();
+
+    bool running = false;
+    bool paused = false;    // a Save runs: answers wait, and so do the clocks
+    bool finishing = false; // ended; what comes after runs from the event loop
+    std::vector<Question> questions;
+    std::deque<std::size_t> waiting; // to be asked, first in line first
+    std::vector<std::size_t> flight; // asked, not yet answered or given up on
+    std::vector<ConsoleChange> held; // answers that came while paused
+    int answered = 0;
+    Clock::time_point lastAnswer{}; // or the read's start
+    Clock::time_point lastShown{};  // of the progress
+    std::unique_ptr<QTimer> timer;  // at the next deadline
+    std::function<void(const ReadResult&)> done;
+};
+
+// Starts a read: `names` adds the strips' names. The busy cursor and the progress show until it
+// ends; then `done` runs from the event loop. Controls the user changes meanwhile keep the user's
+// value. The link must be listened to (ListenToConsole).
+void StartRead(Program& program, bool names, std::function<void(const ReadResult&)> done);
+
+// A read is running, or its `done` has yet to run.
+bool Reading(const Program& program);
+
+// What the console said, during a read: an answer counts for the question of its address.
+void TakeAnswer(Program& program, const ConsoleChange& change);
+
+// A Save holds the read (true) and lets it go on (false).
+void PauseRead(Program& program, bool paused);
+
+// Ends a running read at once, for a Load or Reset; `done` runs with `ended` set.
+void EndRead(Program& program);
 
 // Tells the user when answers of the read at start are missing.
 void TellUnanswered(Program& program, const ReadResult& result);

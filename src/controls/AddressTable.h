@@ -1,4 +1,4 @@
-// The mixer parameters the program can change, each named by its slot number.
+// The console parameters the program can change, each named by its slot number.
 #pragma once
 
 #include <array>

@@ -9,15 +9,15 @@
 struct Control {
     int number = 0;
     ControlKind kind = ControlKind::Caption;
-    ControlRole role = ControlRole::StripLabel;
+    ControlRole role = ControlRole::StripCaption;
     ControlRect rect{};
-    const char* text = "";             // caption, or the initial text of a field
-    int slot = -1;                     // the mixer parameter its handler sends to; -1 for none
+    const char* text = "";             // what a caption, box or button says, or the initial text of a field
+    int slot = -1;                     // the console parameter its handler sends to; -1 for none
     StripKind strip = StripKind::None; // the strip or preamp input a control belongs to
-    int stripNumber = 0;               // channel 1 to 16, DCA or bus 1 to 8, input 1 to 16; 0 for the main bus
+    int stripNumber = 0;               // channel 1 to 16, DCA or bus 1 to 8, input 1 to 16; 0 for the main mix
     int valueField = 0;                // fader: the field showing its value
-    int trackbar = 0;                  // fader level: its fader; link: the odd channel's fader, which the pair follows
-    int label = 0;                     // fader, fader level, mute: the strip's label; preamp gain: its caption
+    int fader = 0;                     // value field: its fader; link: the odd channel's fader, which the pair follows
+    int caption = 0;                   // fader, value field, mute: the strip's caption; preamp gain: its caption
     int follower = 0;                  // link: the even channel's fader, held to the odd one while linked
     int bankRule = -1;                 // fader bank: index into kBankRules
 };
@@ -26,9 +26,9 @@ using control_rows::BankRule;
 using control_rows::kBankRules;
 
 // The hidden address field, one field and one caption per preamp input, four controls per channel
-// strip (fader, level field, label, "M"), three per DCA and bus strip, and the column.
+// strip (fader, value field, caption, "M"), three per DCA and bus strip, and the column.
 inline constexpr std::size_t kControlCount = 1 + 2 * control_rows::kPreampInputs.size() +
-                                             4 * control_rows::kChannelStrips.size() +
+                                             4 * control_rows::kChannelAndMainStrips.size() +
                                              3 * control_rows::kGroupStrips.size() + control_rows::kColumn.size();
 static_assert(kControlCount == 167, "the window has 167 controls, the hidden address field included");
 
@@ -47,75 +47,75 @@ constexpr void AddPreamps(ControlArray& map, std::size_t& next)
                        .slot = in.slot,
                        .strip = StripKind::Preamp,
                        .stripNumber = in.stripNumber,
-                       .label = in.label};
-        map[next++] = {.number = in.label,
+                       .caption = in.caption};
+        map[next++] = {.number = in.caption,
                        .kind = ControlKind::Caption,
-                       .role = ControlRole::PreampLabel,
-                       .rect = {in.labelX, kPreampLabelY, 20, 15},
-                       .text = in.caption,
+                       .role = ControlRole::PreampCaption,
+                       .rect = {in.captionX, kPreampCaptionY, 20, 15},
+                       .text = in.text,
                        .strip = StripKind::Preamp,
                        .stripNumber = in.stripNumber};
     }
 }
 
-// What a strip's fader, value field and label share.
+// What a strip's fader, value field and caption share.
 struct StripParts {
     StripKind kind;
-    int stripNumber, label, fader, level;
-    const char* caption;
+    int stripNumber, caption, fader, valueField;
+    const char* text;
     int slot;
-    ControlRect labelRect, faderRect, levelRect;
+    ControlRect captionRect, faderRect, valueFieldRect;
 };
 
-// A strip's fader, the value field under it and its label, in that order.
+// A strip's fader, the value field under it and its caption, in that order.
 constexpr void AddStrip(ControlArray& map, std::size_t& next, const StripParts& s)
 {
     map[next++] = {.number = s.fader,
-                   .kind = ControlKind::Trackbar,
+                   .kind = ControlKind::Fader,
                    .role = ControlRole::Fader,
                    .rect = s.faderRect,
                    .slot = s.slot,
                    .strip = s.kind,
                    .stripNumber = s.stripNumber,
-                   .valueField = s.level,
-                   .label = s.label};
-    map[next++] = {.number = s.level,
+                   .valueField = s.valueField,
+                   .caption = s.caption};
+    map[next++] = {.number = s.valueField,
                    .kind = ControlKind::NumberField,
-                   .role = ControlRole::FaderLevel,
-                   .rect = s.levelRect,
+                   .role = ControlRole::ValueField,
+                   .rect = s.valueFieldRect,
                    .text = "0",
                    .strip = s.kind,
                    .stripNumber = s.stripNumber,
-                   .trackbar = s.fader,
-                   .label = s.label};
-    map[next++] = {.number = s.label,
+                   .fader = s.fader,
+                   .caption = s.caption};
+    map[next++] = {.number = s.caption,
                    .kind = ControlKind::Caption,
-                   .role = ControlRole::StripLabel,
-                   .rect = s.labelRect,
-                   .text = s.caption,
+                   .role = ControlRole::StripCaption,
+                   .rect = s.captionRect,
+                   .text = s.text,
                    .strip = s.kind,
                    .stripNumber = s.stripNumber};
 }
 
-// A channel's or group's strip parts, its label, fader and value field on the rows' lines.
-template <typename Row> constexpr StripParts PartsOf(const Row& s, int labelY, int faderY, int levelY)
+// A channel's or group's strip parts, its caption, fader and value field on the rows' lines.
+template <typename Row> constexpr StripParts PartsOf(const Row& s, int captionY, int faderY, int valueFieldY)
 {
     return {s.kind,
             s.stripNumber,
-            s.label,
-            s.fader,
-            s.level,
             s.caption,
+            s.fader,
+            s.valueField,
+            s.text,
             s.faderSlot,
-            {s.labelX, labelY, 20, 15},
+            {s.captionX, captionY, 20, 15},
             {s.x, faderY, 20, 200},
-            {s.x, levelY, 26, 20}};
+            {s.x, valueFieldY, 26, 20}};
 }
 
 constexpr void AddStrips(ControlArray& map, std::size_t& next)
 {
-    for (const ChannelStrip& s : kChannelStrips) {
-        AddStrip(map, next, PartsOf(s, kChannelLabelY, kChannelFaderY, kChannelLevelY));
+    for (const ChannelStrip& s : kChannelAndMainStrips) {
+        AddStrip(map, next, PartsOf(s, kChannelCaptionY, kChannelFaderY, kChannelValueFieldY));
         map[next++] = {.number = s.mute,
                        .kind = ControlKind::CheckBox,
                        .role = ControlRole::Mute,
@@ -124,10 +124,10 @@ constexpr void AddStrips(ControlArray& map, std::size_t& next)
                        .slot = s.muteSlot,
                        .strip = s.kind,
                        .stripNumber = s.stripNumber,
-                       .label = s.label};
+                       .caption = s.caption};
     }
     for (const GroupStrip& s : kGroupStrips) {
-        AddStrip(map, next, PartsOf(s, kGroupLabelY, kGroupFaderY, s.levelY));
+        AddStrip(map, next, PartsOf(s, kGroupCaptionY, kGroupFaderY, s.valueFieldY));
     }
 }
 
@@ -148,9 +148,9 @@ constexpr ControlArray MakeControlMap()
                        .kind = c.kind,
                        .role = c.role,
                        .rect = c.rect,
-                       .text = c.caption,
+                       .text = c.text,
                        .slot = c.slot,
-                       .trackbar = c.oddFader,
+                       .fader = c.oddFader,
                        .follower = c.evenFader,
                        .bankRule = c.bankRule};
     }

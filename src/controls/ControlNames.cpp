@@ -12,7 +12,7 @@ std::string StripName(const Control& control)
     switch (control.strip) {
     case StripKind::Channel:
         return std::string("Channel ") + number;
-    case StripKind::Main:
+    case StripKind::MainMix:
         return "Main LR";
     case StripKind::Dca:
         return "DCA " + std::to_string(control.stripNumber);
@@ -28,12 +28,12 @@ std::string StripName(const Control& control)
 std::string SpokenName(const Control& control)
 {
     switch (control.role) {
-    case ControlRole::StripLabel:
-    case ControlRole::PreampLabel:
+    case ControlRole::StripCaption:
+    case ControlRole::PreampCaption:
         return StripName(control) + " label";
     case ControlRole::Fader:
         return StripName(control) + " fader";
-    case ControlRole::FaderLevel:
+    case ControlRole::ValueField:
         return StripName(control) + " level";
     case ControlRole::PreampGain:
         return StripName(control) + " gain";

@@ -9,18 +9,18 @@
 enum class ControlKind : unsigned char {
     Caption,     // borderless text field on a grey ground; typing into it changes nothing
     NumberField, // bordered text field that takes only the digits 0 to 9 when typed
-    Trackbar,    // vertical, 0 at the bottom to 100 at the top, a tick at every step
+    Fader,       // vertical, 0 at the bottom to 100 at the top, a tick at every step
     CheckBox,
     PushButton,
     AddressField, // hidden; turns a packed IPv4 address into its dotted text
 };
 
-// What a control is for: the handler it runs, the command it starts, or what it labels.
+// What a control is for: the handler it runs, the command it starts, or what it names.
 enum class ControlRole : unsigned char {
-    StripLabel,
-    PreampLabel,
-    Fader,      // trackbar
-    FaderLevel, // the value field under a fader
+    StripCaption,
+    PreampCaption,
+    Fader,      // sets a strip's level on the console
+    ValueField, // the value field under a fader
     PreampGain,
     Mute,      // "M": checked switches the channel off
     Link,      // pairs two channels; the even one follows the odd one
@@ -34,7 +34,7 @@ enum class ControlRole : unsigned char {
 };
 
 // What a strip or preamp control belongs to on the console; None for the column and the address field.
-enum class StripKind : unsigned char { None, Channel, Main, Dca, Bus, Preamp };
+enum class StripKind : unsigned char { None, Channel, MainMix, Dca, Bus, Preamp };
 
 struct ControlRect {
     int x, y, width, height;
@@ -42,19 +42,19 @@ struct ControlRect {
 
 namespace control_rows {
 
-// kind and number (channel 1 to 16; 0 for the main bus); label, fader, level field, "M" box,
-// caption; fader slot, on-switch slot; label x, strip x, "M" x
+// kind and number (channel 1 to 16; 0 for the main mix); caption, fader, value field, "M" box,
+// text; fader slot, on-switch slot; caption x, strip x, "M" x
 struct ChannelStrip {
     StripKind kind;
     int stripNumber;
-    int label, fader, level, mute;
-    const char* caption;
+    int caption, fader, valueField, mute;
+    const char* text;
     int faderSlot, muteSlot;
-    int labelX, x, muteX;
+    int captionX, x, muteX;
 };
 
-// Labels and "M" boxes sit a few pixels off the 30-pixel grid, differently per strip.
-inline constexpr std::array<ChannelStrip, 17> kChannelStrips{{
+// Captions and "M" boxes sit a few pixels off the 30-pixel grid, differently per strip.
+inline constexpr std::array<ChannelStrip, 17> kChannelAndMainStrips{{
     {StripKind::Channel, 1, 1, 84, 117, 188, "01", 0, 60, 18, 15, 16},
     {StripKind::Channel, 2, 2, 85, 118, 189, "02", 1, 61, 48, 45, 46},
     {StripKind::Channel, 3, 3, 86, 119, 190, "03", 2, 62, 78, 75, 76},
@@ -71,19 +71,19 @@ inline constexpr std::array<ChannelStrip, 17> kChannelStrips{{
     {StripKind::Channel, 14, 14, 97, 130, 201, "14", 13, 73, 405, 405, 405},
     {StripKind::Channel, 15, 15, 98, 131, 202, "15", 14, 74, 435, 435, 435},
     {StripKind::Channel, 16, 16, 99, 132, 203, "16", 15, 75, 468, 465, 466},
-    {StripKind::Main, 0, 17, 100, 133, 204, "LR", 16, 76, 502, 500, 502},
+    {StripKind::MainMix, 0, 17, 100, 133, 204, "LR", 16, 76, 502, 500, 502},
 }};
-inline constexpr int kChannelLabelY = 50, kChannelFaderY = 65, kChannelLevelY = 267, kMuteY = 295;
+inline constexpr int kChannelCaptionY = 50, kChannelFaderY = 65, kChannelValueFieldY = 267, kMuteY = 295;
 
-// kind and number (DCA 1 to 8, bus 1 to 8); label, fader, level field, caption; fader slot;
-// label x, strip x, level field y (DCA 1's sits a pixel higher)
+// kind and number (DCA 1 to 8, bus 1 to 8); caption, fader, value field, text; fader slot;
+// caption x, strip x, value field y (DCA 1's sits a pixel higher)
 struct GroupStrip {
     StripKind kind;
     int stripNumber;
-    int label, fader, level;
-    const char* caption;
+    int caption, fader, valueField;
+    const char* text;
     int faderSlot;
-    int labelX, x, levelY;
+    int captionX, x, valueFieldY;
 };
 
 inline constexpr std::array<GroupStrip, 16> kGroupStrips{{
@@ -104,15 +104,15 @@ inline constexpr std::array<GroupStrip, 16> kGroupStrips{{
     {StripKind::Bus, 7, 49, 115, 148, "B7", 31, 468, 465, 547},
     {StripKind::Bus, 8, 50, 116, 149, "B8", 32, 495, 495, 547},
 }};
-inline constexpr int kGroupLabelY = 327, kGroupFaderY = 344;
+inline constexpr int kGroupCaptionY = 327, kGroupFaderY = 344;
 
 // input number, gain field, its caption, caption text, slot, field x, caption x (3 pixels right,
 // except inputs 10 to 15)
 struct PreampInput {
     int stripNumber;
-    int field, label;
-    const char* caption;
-    int slot, x, labelX;
+    int field, caption;
+    const char* text;
+    int slot, x, captionX;
 };
 
 inline constexpr std::array<PreampInput, 16> kPreampInputs{{
@@ -133,7 +133,7 @@ inline constexpr std::array<PreampInput, 16> kPreampInputs{{
     {15, 184, 185, "P15", 58, 435, 435},
     {16, 186, 187, "P16", 59, 465, 468},
 }};
-inline constexpr int kPreampFieldY = 25, kPreampLabelY = 7;
+inline constexpr int kPreampFieldY = 25, kPreampCaptionY = 7;
 
 // The right-hand column, top to bottom: one row per control.
 struct ColumnControl {
@@ -141,7 +141,7 @@ struct ColumnControl {
     ControlKind kind;
     ControlRole role;
     ControlRect rect;
-    const char* caption;
+    const char* text;
     int slot;
     int bankRule;
     int oddFader, evenFader; // links only

@@ -1,15 +1,15 @@
 // The five handler families and the one send discipline they all share.
 #include "controls/Handlers.h"
 
-#include "host/Blocks.h"
+#include "controls/ControlMap.h"
 #include "host/Network.h"
 #include "host/Text.h"
 #include "host/Timing.h"
 #include "host/Window.h"
 #include "osc/ConsoleUnits.h"
-#include "controls/ControlMap.h"
 #include "osc/OscMessage.h"
 
+#include <array>
 #include <cassert>
 
 namespace {
@@ -18,78 +18,84 @@ constexpr int kSettleMilliseconds = 50; // the console takes at most one message
 
 } // namespace
 
-void SendAndSettle(Mixer& mixer, int slot, float value)
+void SendAndSettle(ControlSurface& surface, int slot, float value)
 {
     assert(slot >= 0 && slot < kSlotsInUse && "a control without a slot sends nothing");
-    std::uint8_t* block = AllocateZeroed(kOscMessageSize);
-    const std::ptrdiff_t length = BuildOscMessage(block, mixer.addresses[static_cast<std::size_t>(slot)], ",f", value);
+    std::array<std::uint8_t, kOscMessageSize> block{};
+    const std::ptrdiff_t length =
+        BuildOscMessage(block.data(), surface.addresses[static_cast<std::size_t>(slot)], ",f", value);
     if (length > 0) {
-        SendDatagram(mixer.link, block, length);
+        SendDatagram(surface.link.get(), block.data(), length);
     }
     Pause(kSettleMilliseconds);
-    FreeBlock(block);
 }
 
-void FaderHandler(Mixer& mixer, int trackbar)
+void SendBare(ControlSurface& surface, std::string_view address)
 {
-    const Control& fader = ControlAt(trackbar);
-    const float value = FromHundredths(static_cast<float>(mixer.window.GetControlState(trackbar)));
-    const QString readout = IntegerToText(ToHundredths(value));
-    SendAndSettle(mixer, fader.slot, value);
-    mixer.window.SetControlText(fader.valueField, readout);
+    std::array<std::uint8_t, kOscMessageSize> block{};
+    SendDatagram(surface.link.get(), block.data(), BuildOscQuery(block.data(), address));
 }
 
-void PreampGainHandler(Mixer& mixer, int field)
+void FaderHandler(ControlSurface& surface, int number)
+{
+    const Control& fader = ControlAt(number);
+    const float value = FromHundredths(static_cast<float>(surface.window.GetControlState(number)));
+    const QString readout = IntegerToText(ToHundredths(value));
+    SendAndSettle(surface, fader.slot, value);
+    surface.window.SetControlText(fader.valueField, readout);
+}
+
+void PreampGainHandler(ControlSurface& surface, int field)
 {
     // Not clamped: "150" goes out as 1.5, as typed.
-    SendAndSettle(mixer, ControlAt(field).slot, FromHundredths(ParseFloat(mixer.window.GetControlText(field))));
+    SendAndSettle(surface, ControlAt(field).slot, FromHundredths(ParseFloat(surface.window.GetControlText(field))));
     if (field != FirstWith(ControlRole::PreampGain).number) {
-        DrainPendingEvents(mixer.window);
+        DrainPendingEvents(surface.window);
     }
 }
 
-void MuteHandler(Mixer& mixer, int checkBox)
+void MuteHandler(ControlSurface& surface, int checkBox)
 {
     // A checked "M" switches the channel off.
-    const bool muted = mixer.window.GetControlState(checkBox) == 1;
-    SendAndSettle(mixer, ControlAt(checkBox).slot, muted ? 0.0f : 1.0f);
+    const bool muted = surface.window.GetControlState(checkBox) == 1;
+    SendAndSettle(surface, ControlAt(checkBox).slot, muted ? 0.0f : 1.0f);
 }
 
 void EnableFollower(HostWindow& window, int linkBox, bool enable)
 {
     const Control& fader = ControlAt(ControlAt(linkBox).follower);
-    for (const int control : {fader.valueField, fader.label, fader.number}) {
+    for (const int control : {fader.valueField, fader.caption, fader.number}) {
         window.DisableControl(control, !enable);
     }
 }
 
-void LinkHandler(Mixer& mixer, int checkBox)
+void LinkHandler(ControlSurface& surface, int checkBox)
 {
     const Control& link = ControlAt(checkBox);
-    const bool linked = mixer.window.GetControlState(checkBox) == 1;
-    SendAndSettle(mixer, link.slot, linked ? 1.0f : 0.0f);
-    mixer.window.SetControlState(link.follower, mixer.window.GetControlState(link.trackbar));
-    FaderHandler(mixer, link.follower);
-    EnableFollower(mixer.window, checkBox, !linked);
+    const bool linked = surface.window.GetControlState(checkBox) == 1;
+    SendAndSettle(surface, link.slot, linked ? 1.0f : 0.0f);
+    surface.window.SetControlState(link.follower, surface.window.GetControlState(link.fader));
+    FaderHandler(surface, link.follower);
+    EnableFollower(surface.window, checkBox, !linked);
 }
 
-void FaderBankHandler(Mixer& mixer, int checkBox)
+void FaderBankHandler(ControlSurface& surface, int checkBox)
 {
     const BankRule& rule = kBankRules[static_cast<std::size_t>(ControlAt(checkBox).bankRule)];
     for (const int other : rule.cleared) {
         if (other != 0) {
-            mixer.window.SetControlState(other, 0);
+            surface.window.SetControlState(other, 0);
         }
     }
-    const bool checked = mixer.window.GetControlState(checkBox) == 1;
+    const bool checked = surface.window.GetControlState(checkBox) == 1;
     for (std::size_t i = 0; i < rule.slots.size() && rule.slots[i] >= 0; ++i) {
-        SendAndSettle(mixer, rule.slots[i], checked ? rule.checkedValues[i] : 0.0f);
+        SendAndSettle(surface, rule.slots[i], checked ? rule.checkedValues[i] : 0.0f);
     }
 }
 
-void RunHandler(Mixer& mixer, int control)
+void RunHandler(ControlSurface& surface, int control)
 {
-    using Handler = void (*)(Mixer&, int);
+    using Handler = void (*)(ControlSurface&, int);
     static constexpr std::pair<ControlRole, Handler> kHandlers[] = {
         {ControlRole::Fader, FaderHandler},         {ControlRole::PreampGain, PreampGainHandler},
         {ControlRole::Mute, MuteHandler},           {ControlRole::Link, LinkHandler},
@@ -98,7 +104,7 @@ void RunHandler(Mixer& mixer, int control)
     const ControlRole role = ControlAt(control).role;
     for (const auto& [handled, handler] : kHandlers) {
         if (handled == role) {
-            handler(mixer, control);
+            handler(surface, control);
         }
     }
 }

@@ -56,6 +56,7 @@ void HostWindow::ShowIndicator(int x, int y, int width, int height, const QStrin
         label->setGeometry(x, y, width, height);
         label->show();
     }
+    label->setVisible(!text.isEmpty());
     if (label->text() == text) {
         return;
     }

@@ -1,6 +1,6 @@
 // The program's own event queue: what the controls report, the close request and the Return
-// key, oldest first; trackbar handlers run the moment their trackbar reports. And what the
-// user's hand is on: a trackbar held, a field with typed text.
+// key, oldest first; fader handlers run the moment their fader reports. And what the
+// user's hand is on: a fader held, a field with typed text.
 #include "host/WindowParts.h"
 
 #include <QCloseEvent>
@@ -50,6 +50,9 @@ void HostWindow::Impl::Post(EventKind kind, int control, int subtype)
     }
     if (kind == EventKind::Control) {
         const auto found = controls.find(control);
+        if (found != controls.end() && subtype != kFocusIn && subtype != kFocusOut) {
+            found->second.touched = true;
+        }
         if (found != controls.end() && found->second.handler) {
             const std::function<void()> handler = found->second.handler; // may rebind itself
             handler();
@@ -113,10 +116,23 @@ bool HostWindow::UserHolds(int number) const
     if (!entry) {
         return false;
     }
-    if (entry->kind == WidgetKind::Trackbar) {
+    if (entry->kind == WidgetKind::Fader) {
         return entry->keyHeld || static_cast<const QSlider*>(entry->widget)->isSliderDown();
     }
     return entry->typed;
+}
+
+bool HostWindow::Touched(int number) const
+{
+    const ControlEntry* entry = impl_->Find(number);
+    return entry != nullptr && entry->touched;
+}
+
+void HostWindow::ForgetTouches()
+{
+    for (auto& [number, entry] : impl_->controls) {
+        entry.touched = false;
+    }
 }
 
 void HostWindow::TakeTypedText(int number)

@@ -1,4 +1,4 @@
-// The mixer link over BSD sockets: a non-blocking UDP socket that sends, and reads only with
+// The link to the console over BSD sockets: a non-blocking UDP socket that sends, and reads only with
 // --read-console or --follow, and then only what the console sends back to it.
 #include "host/Network.h"
 
@@ -56,14 +56,18 @@ Connection::Connection(std::uint32_t peerAddress, std::uint16_t peerPort, int da
 {
 }
 
-Connection::~Connection() = default;
+Connection::~Connection()
+{
+    watch.reset(); // before its socket closes
+    ::close(socket);
+}
 
 bool StartNetwork()
 {
     return true;
 }
 
-Connection* OpenConnection(const QString& host, int port)
+std::unique_ptr<Connection> OpenConnection(const QString& host, int port)
 {
     // The broadcast address is never a console, and sending there would reach every host.
     if (host.isEmpty() || host == QStringLiteral("255.255.255.255")) {
@@ -77,10 +81,9 @@ Connection* OpenConnection(const QString& host, int port)
     if (socket < 0) {
         return nullptr;
     }
-    auto* connection = new Connection(*address, static_cast<std::uint16_t>(port), socket);
+    auto connection = std::make_unique<Connection>(*address, static_cast<std::uint16_t>(port), socket);
     // Unbound and unconnected: the first send picks the local port; nothing can arrive before it.
     if (!SetNonBlocking(socket)) {
-        CloseConnection(connection);
         return nullptr;
     }
     return connection;
@@ -133,15 +136,6 @@ void EnableWatch(Connection* connection, bool enabled)
     if (connection != nullptr && connection->watch) {
         connection->watch->setEnabled(enabled);
     }
-}
-
-void CloseConnection(Connection* connection)
-{
-    if (connection == nullptr) {
-        return;
-    }
-    ::close(connection->socket);
-    delete connection;
 }
 
 std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t third, std::int64_t fourth)

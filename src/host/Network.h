@@ -1,4 +1,4 @@
-// The UDP link to the mixer, the datagrams that come back on it, and the 32-bit address packing.
+// The UDP link to the console, the datagrams that come back on it, and the 32-bit address packing.
 #pragma once
 
 #include <QString>
@@ -9,6 +9,7 @@
 
 class QSocketNotifier;
 
+// Owns its socket: closed when the connection goes.
 struct Connection {
     Connection(std::uint32_t peerAddress, std::uint16_t peerPort, int datagramSocket);
     ~Connection();
@@ -27,7 +28,7 @@ bool StartNetwork();
 // A non-blocking UDP socket, neither bound nor connected, with the peer as the fixed
 // destination. `host` is a dotted IPv4 address or else a name to resolve. Null when the text is
 // empty, is 255.255.255.255, does not resolve, or no socket could be made. Sends nothing.
-Connection* OpenConnection(const QString& host, int port);
+std::unique_ptr<Connection> OpenConnection(const QString& host, int port);
 
 // One datagram of `length` bytes; -1 when `connection` is null or the send is refused at once.
 long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdiff_t length);
@@ -45,12 +46,9 @@ void WatchDatagrams(Connection* connection, std::function<void()> onReadable);
 // Holds a watch back (false) or lets it run again (true), for example while the reader is busy.
 void EnableWatch(Connection* connection, bool enabled);
 
-// Closes the socket and frees the record; null is ignored.
-void CloseConnection(Connection* connection);
-
 // first + second*256 + third*65536 + fourth*16777216 in 32-bit two's complement, sign-extended.
 std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t third, std::int64_t fourth);
 
 // The four bytes of a packed address, low byte first, in decimal without leading zeros,
-// joined by ".": what the user reads as the mixer's address.
+// joined by ".": what the user reads as the console's address.
 QString DottedIPv4(std::uint32_t address);

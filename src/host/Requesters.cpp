@@ -58,12 +58,30 @@ QString AskFileName(QWidget* owner, QFileDialog::AcceptMode mode, const QString&
 
 } // namespace
 
+void HostWindow::Impl::ApplyCursor()
+{
+    const bool wanted = busy || working;
+    const Qt::CursorShape shape = busy ? Qt::WaitCursor : Qt::BusyCursor;
+    if (wanted && cursorSet) {
+        QGuiApplication::changeOverrideCursor(shape);
+    } else if (wanted) {
+        QGuiApplication::setOverrideCursor(shape);
+    } else if (cursorSet) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+    cursorSet = wanted;
+}
+
 void HostWindow::SetBusy(bool busy)
 {
-    if (busy != impl_->busy) {
-        impl_->busy = busy;
-        busy ? QGuiApplication::setOverrideCursor(Qt::WaitCursor) : QGuiApplication::restoreOverrideCursor();
-    }
+    impl_->busy = busy;
+    impl_->ApplyCursor();
+}
+
+void HostWindow::SetWorking(bool working)
+{
+    impl_->working = working;
+    impl_->ApplyCursor();
 }
 
 void HostWindow::ShowMessage(const QString& title, const QString& text)

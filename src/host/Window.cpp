@@ -194,7 +194,7 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
     impl_->Add(number, WidgetKind::TextField, field, x, y, width, height);
 }
 
-void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum)
+void HostWindow::CreateFader(int number, int x, int y, int width, int height, int minimum, int maximum)
 {
     auto* slider = new QSlider(Qt::Vertical, impl_->NewControlParent());
     slider->setRange(std::max(minimum, 0), std::max(maximum, 0));
@@ -206,7 +206,7 @@ void HostWindow::CreateTrackbar(int number, int x, int y, int width, int height,
     slider->installEventFilter(&impl_->inputWatcher);
     QObject::connect(slider, &QSlider::sliderReleased, slider,
                      [this, number] { impl_->Post(EventKind::Control, number, kDragEnded); });
-    impl_->Add(number, WidgetKind::Trackbar, slider, x, y, width, height);
+    impl_->Add(number, WidgetKind::Fader, slider, x, y, width, height);
 }
 
 void HostWindow::CreatePushButton(int number, int x, int y, int width, int height, const QString& caption)
@@ -248,7 +248,7 @@ std::int64_t HostWindow::GetControlState(int number) const
         return 0;
     }
     switch (entry->kind) {
-    case WidgetKind::Trackbar:
+    case WidgetKind::Fader:
         return static_cast<QSlider*>(entry->widget)->value();
     case WidgetKind::CheckBox:
         return static_cast<QCheckBox*>(entry->widget)->isChecked() ? 1 : 0;
@@ -267,7 +267,7 @@ void HostWindow::SetControlState(int number, std::int64_t state)
     }
     ++impl_->settingControl;
     switch (entry->kind) {
-    case WidgetKind::Trackbar: {
+    case WidgetKind::Fader: {
         auto* slider = static_cast<QSlider*>(entry->widget);
         slider->setValue(static_cast<int>(std::clamp<std::int64_t>(state, slider->minimum(), slider->maximum())));
         break;

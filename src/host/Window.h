@@ -56,7 +56,7 @@ public:
     // Creating under a number already in use replaces the old control.
     void CreateTextField(int number, int x, int y, int width, int height, const QString& text, TextFieldStyle style);
     // Vertical, `minimum` at the bottom, with a tick at every step.
-    void CreateTrackbar(int number, int x, int y, int width, int height, int minimum, int maximum);
+    void CreateFader(int number, int x, int y, int width, int height, int minimum, int maximum);
     void CreatePushButton(int number, int x, int y, int width, int height, const QString& caption);
     void CreateCheckBox(int number, int x, int y, int width, int height, const QString& caption);
     void CreateAddressField(int number, int x, int y, int width, int height);
@@ -74,9 +74,11 @@ public:
     // The desktop's wait cursor over the window while a long command runs. Message boxes and
     // file dialogs keep the normal cursor.
     void SetBusy(bool busy);
+    // The busy-but-usable cursor while work goes on in the background; the wait cursor wins.
+    void SetWorking(bool working);
     int FocusedControl() const; // -1 when no control has the focus
 
-    // WaitEvent blocks until the window system delivers something; PollEvent returns 0 when
+    // WaitEvent blocks until the window system delivers something; PollEvent returns None when
     // nothing is pending. Both return queued events first, oldest first.
     EventKind WaitEvent();
     EventKind PollEvent();
@@ -89,15 +91,18 @@ public:
     // From now on Return (and keypad Enter) anywhere in the window is a Shortcut event.
     void ArmReturnKey();
 
-    // Whether the user is in the middle of changing the control: a trackbar held by the mouse or
+    // Whether the user is in the middle of changing the control: a fader held by the mouse or
     // a key, or a text field holding text typed since the program last set or took it.
     bool UserHolds(int number) const;
+    // Whether the user changed the control (clicked, dragged, typed) since ForgetTouches.
+    bool Touched(int number) const;
+    void ForgetTouches();
     // The program has taken the typed text of a field (sent it): the field is no longer held.
     void TakeTypedText(int number);
     // Runs again what BindToolTip bound to control `shownOn`, for a source that changed.
     void RefreshToolTip(int shownOn);
     // A line of status where a person notices it, at the given place, made on first use; a screen
-    // reader hears each new text.
+    // reader hears each new text. Empty text hides it.
     void ShowIndicator(int x, int y, int width, int height, const QString& text);
     QString IndicatorText() const;
 

@@ -1,5 +1,6 @@
-// Inside HostWindow, shared by its three files: the controls by number (Window.cpp), the event
-// queue (EventQueue.cpp) and the requesters (Requesters.cpp). Nothing outside host/ sees it.
+// Inside HostWindow, shared by its files: the controls by number (Window.cpp), the event queue
+// (EventQueue.cpp), the requesters and cursors (Requesters.cpp) and what tooltips and screen readers
+// say (Descriptions.cpp). Nothing outside host/ sees it.
 #pragma once
 
 #include "host/Window.h"
@@ -19,7 +20,7 @@ class QShortcut;
 class QStatusBar;
 
 // The Qt widget behind a control number.
-enum class WidgetKind { TextField, Trackbar, PushButton, CheckBox, AddressField };
+enum class WidgetKind { TextField, Fader, PushButton, CheckBox, AddressField };
 
 // Which notification raised an event. Identical events differ in none of kind, control and subtype.
 enum Subtype { kClicked = 1, kFocusIn, kFocusOut, kTextEdited, kPositionChanged, kDragEnded, kShortcut };
@@ -37,7 +38,8 @@ struct ControlEntry {
     std::function<void()> handler = {};
     std::uint32_t address = 0; // address field: first octet in the low byte
     bool typed = false;        // text field: the user typed since the program last set or took the text
-    bool keyHeld = false;      // trackbar: a key is down on it
+    bool keyHeld = false;      // fader: a key is down on it
+    bool touched = false;      // the user changed it since ForgetTouches
     std::vector<std::function<void()>> toolTipUpdates = {}; // what BindToolTip shows on this control
 };
 
@@ -60,7 +62,7 @@ protected:
 };
 
 // Focus changes of text fields become events, as the logic arms the Return key on them; keys
-// pressed and released on trackbars tell whether the user holds one.
+// pressed and released on faders tell whether the user holds one.
 class InputWatcher : public QObject {
 public:
     std::function<void(QObject*, int)> onFocus;
@@ -84,7 +86,9 @@ struct HostWindow::Impl {
     std::deque<Event> queue;
     Event last;
     int settingControl = 0; // > 0 while the program changes a control: its events are dropped
-    bool busy = false;      // the wait cursor is up
+    bool busy = false;      // a command runs: the wait cursor
+    bool working = false;   // work goes on while the window stays usable: the busy cursor
+    bool cursorSet = false; // one of the two is up
     // While redraw is held, new controls gather on a hidden layer over the whole window that is
     // shown at once when the hold ends. Shown one by one on the visible window, each control had
     // Qt ask the X server where the pointer is, a round trip each: a third of the start-up.
@@ -101,4 +105,5 @@ struct HostWindow::Impl {
     // runs the control's bound handler; Take removes the oldest.
     void Post(EventKind kind, int control, int subtype);
     EventKind Take();
+    void ApplyCursor(); // the wait cursor over the busy one over none
 };

@@ -2,11 +2,11 @@
 // values a query is answered with and a set changes.
 #include "monitor/ConsoleModel.h"
 
+#include "controls/AddressTable.h"
+#include "controls/ControlMap.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/Numbers.h"
-#include "controls/AddressTable.h"
 #include "osc/ConsoleUnits.h"
-#include "controls/ControlMap.h"
 #include "osc/OscMessage.h"
 
 #include <algorithm>
@@ -166,7 +166,7 @@ std::string NameMeaning(const DecodedMessage& message)
 // "/main/st/config/name", "/dca/1/config/name" (one digit, as the DCA faders), "/bus/01/config/name".
 std::string NameAddress(const Control& fader)
 {
-    if (fader.strip == StripKind::Main) {
+    if (fader.strip == StripKind::MainMix) {
         return "/main/st/config/name";
     }
     const bool dca = fader.strip == StripKind::Dca;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// The window shows the console's 0.0 to 1.0 in hundredths: trackbar positions 0 to 100, the numbers
+// The window shows the console's 0.0 to 1.0 in hundredths: fader positions 0 to 100, the numbers
 // in the value fields and the typed preamp gains. Hundredths / 100, as the nearest float; not clamped.
 float FromHundredths(float hundredths);
 

@@ -1,30 +1,30 @@
 // Load Scene: initialise the console, un-mute everything, then apply and send the 79 lines.
 #include "scene/LoadScene.h"
 
-#include "host/TextFile.h"
-#include "host/Window.h"
 #include "controls/ControlMap.h"
 #include "controls/Handlers.h"
+#include "host/TextFile.h"
+#include "host/Window.h"
 #include "scene/SceneFormat.h"
 
 namespace {
 
-void ApplySceneLine(Mixer& mixer, const SceneLine& line, const SceneLineEffect& effect)
+void ApplySceneLine(ControlSurface& surface, const SceneLine& line, const SceneLineEffect& effect)
 {
-    HostWindow& window = mixer.window;
+    HostWindow& window = surface.window;
     if (effect.setsText) {
         window.SetControlText(line.target, effect.text);
     } else {
         window.SetControlState(line.target, effect.state);
     }
     if (effect.runsHandler) {
-        RunHandler(mixer, line.target);
+        RunHandler(surface, line.target);
         return;
     }
     // Nothing is sent, but the window must still agree with the control, or the next save would
     // write a stale value field or leave a pair's controls disabled.
-    if (effect.zeroLevelField != 0) {
-        window.SetControlText(effect.zeroLevelField, QStringLiteral("0"));
+    if (effect.zeroValueField != 0) {
+        window.SetControlText(effect.zeroValueField, QStringLiteral("0"));
     }
     if (effect.freedLink != 0) {
         EnableFollower(window, effect.freedLink, true);
@@ -33,23 +33,23 @@ void ApplySceneLine(Mixer& mixer, const SceneLine& line, const SceneLineEffect& 
 
 } // namespace
 
-void SwitchAllChannelsOn(Mixer& mixer)
+void SwitchAllChannelsOn(ControlSurface& surface)
 {
-    // The main bus first, then the channels in order.
-    const int mainMute = FindOnStrip(ControlRole::Mute, StripKind::Main, 0)->number;
-    mixer.window.SetControlState(mainMute, 0);
-    MuteHandler(mixer, mainMute);
+    // The main mix first, then the channels in order.
+    const int mainMute = FindOnStrip(ControlRole::Mute, StripKind::MainMix, 0)->number;
+    surface.window.SetControlState(mainMute, 0);
+    MuteHandler(surface, mainMute);
     for (const Control& box : ControlsWith(ControlRole::Mute)) {
         if (box.number != mainMute) {
-            mixer.window.SetControlState(box.number, 0);
-            MuteHandler(mixer, box.number);
+            surface.window.SetControlState(box.number, 0);
+            MuteHandler(surface, box.number);
         }
     }
 }
 
-void LoadScene(Mixer& mixer)
+void LoadScene(ControlSurface& surface)
 {
-    HostWindow& window = mixer.window;
+    HostWindow& window = surface.window;
     DrainPendingEvents(window);
     const QString path = window.AskOpenFileName(QStringLiteral("Please choose file name to Load"), kScenePatterns);
     if (!path.isEmpty()) {
@@ -63,14 +63,14 @@ void LoadScene(Mixer& mixer)
         }
         window.SetBusy(true);
         DrainPendingEvents(window);
-        SendAndSettle(mixer, kInitAllSlot, 1.0f);
+        SendAndSettle(surface, kInitAllSlot, 1.0f);
         DrainPendingEvents(window);
         // Every channel on first, so a "0" mute line needs no message of its own.
-        SwitchAllChannelsOn(mixer);
+        SwitchAllChannelsOn(surface);
 
         int number = 0;
         for (const SceneLine& line : SceneLines()) {
-            ApplySceneLine(mixer, line, InterpretSceneLine(line, ReadLine(file)));
+            ApplySceneLine(surface, line, InterpretSceneLine(line, ReadLine(file)));
             if (LoadDrainsAfter(++number)) {
                 DrainPendingEvents(window);
             }

@@ -1,9 +1,9 @@
 // Load Scene: initialise the console, then set every control from a scene file and send it.
 #pragma once
 
-struct Mixer;
+struct ControlSurface;
 
-void LoadScene(Mixer& mixer);
+void LoadScene(ControlSurface& surface);
 
-// Clears every "M" box and sends each channel's on switch, the main bus first. Reset does the same.
-void SwitchAllChannelsOn(Mixer& mixer);
+// Clears every "M" box and sends each channel's on switch, the main mix first. Reset does the same.
+void SwitchAllChannelsOn(ControlSurface& surface);

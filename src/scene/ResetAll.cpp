@@ -1,25 +1,25 @@
 // Reset: reconnect from config.ini, initialise the console, and send every control at zero.
 #include "scene/ResetAll.h"
 
-#include "host/Window.h"
 #include "controls/ControlMap.h"
 #include "controls/Handlers.h"
+#include "host/Window.h"
 #include "scene/LoadScene.h"
 #include "scene/SceneFormat.h"
 
 namespace {
 
 // The faders in file order, pausing for input where Load does.
-void ZeroFaders(Mixer& mixer)
+void ZeroFaders(ControlSurface& surface)
 {
     int number = 0;
     for (const SceneLine& line : SceneLines()) {
         ++number;
         if (HasRole(line.target, ControlRole::Fader)) {
-            mixer.window.SetControlState(line.target, 0);
-            FaderHandler(mixer, line.target);
+            surface.window.SetControlState(line.target, 0);
+            FaderHandler(surface, line.target);
             if (LoadDrainsAfter(number)) {
-                DrainPendingEvents(mixer.window);
+                DrainPendingEvents(surface.window);
             }
         }
     }
@@ -44,36 +44,36 @@ void FreeLinkedPairs(HostWindow& window)
     DrainPendingEvents(window);
 }
 
-void ZeroPreamps(Mixer& mixer)
+void ZeroPreamps(ControlSurface& surface)
 {
     for (const Control& field : ControlsWith(ControlRole::PreampGain)) {
-        mixer.window.SetControlText(field.number, QStringLiteral("0"));
-        PreampGainHandler(mixer, field.number);
+        surface.window.SetControlText(field.number, QStringLiteral("0"));
+        PreampGainHandler(surface, field.number);
     }
-    DrainPendingEvents(mixer.window);
+    DrainPendingEvents(surface.window);
 }
 
 } // namespace
 
-bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
+bool ResetAll(ControlSurface& surface, const std::function<bool()>& configure)
 {
-    HostWindow& window = mixer.window;
+    HostWindow& window = surface.window;
     window.SetBusy(true);
     DrainPendingEvents(window);
     if (!configure()) {
         window.SetBusy(false);
         return false;
     }
-    SendAndSettle(mixer, kChannelBankSlot, 0.0f);
-    SendAndSettle(mixer, kGroupBankSlot, 0.0f);
-    SendAndSettle(mixer, kInitAllSlot, 1.0f);
+    SendAndSettle(surface, kChannelBankSlot, 0.0f);
+    SendAndSettle(surface, kGroupBankSlot, 0.0f);
+    SendAndSettle(surface, kInitAllSlot, 1.0f);
     DrainPendingEvents(window);
-    ZeroFaders(mixer);
+    ZeroFaders(surface);
     ClearBanksAndLinks(window);
-    SwitchAllChannelsOn(mixer);
+    SwitchAllChannelsOn(surface);
     DrainPendingEvents(window);
     FreeLinkedPairs(window);
-    ZeroPreamps(mixer);
+    ZeroPreamps(surface);
     window.SetBusy(false);
     window.ShowMessage(QStringLiteral("Reset..."), QStringLiteral("Reset"));
     return true;

@@ -3,8 +3,8 @@
 
 #include <functional>
 
-struct Mixer;
+struct ControlSurface;
 
 // `configure` re-reads config.ini and reopens the link; when it fails nothing else happens and
 // ResetAll returns false, for the program to end.
-bool ResetAll(Mixer& mixer, const std::function<bool()>& configure);
+bool ResetAll(ControlSurface& surface, const std::function<bool()>& configure);

@@ -1,14 +1,14 @@
 // Save Scene: writes the 79 lines and replaces the file only once every byte is written.
 #include "scene/SaveScene.h"
 
+#include "controls/Handlers.h"
 #include "host/TextFile.h"
 #include "host/Window.h"
-#include "controls/Handlers.h"
 #include "scene/SceneFormat.h"
 
-void SaveScene(Mixer& mixer)
+void SaveScene(ControlSurface& surface)
 {
-    HostWindow& window = mixer.window;
+    HostWindow& window = surface.window;
     DrainPendingEvents(window);
     const QString path = window.AskSaveFileName(QStringLiteral("Please choose file name to save"), kScenePatterns);
     bool saved = true;

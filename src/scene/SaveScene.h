@@ -1,6 +1,6 @@
-// Save Scene: every mixer-driving control into a scene file the user names.
+// Save Scene: every surface-driving control into a scene file the user names.
 #pragma once
 
-struct Mixer;
+struct ControlSurface;
 
-void SaveScene(Mixer& mixer);
+void SaveScene(ControlSurface& surface);

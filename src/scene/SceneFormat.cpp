@@ -1,8 +1,8 @@
 // The scene file's line table from the control map, where the commands drain, and what a line read does.
 #include "scene/SceneFormat.h"
 
-#include "host/Text.h"
 #include "controls/ControlMap.h"
+#include "host/Text.h"
 
 #include <algorithm>
 #include <cassert>
@@ -15,8 +15,8 @@ constexpr std::array<SceneLine, kSceneLineCount> MakeSceneLines()
 {
     std::array<SceneLine, kSceneLineCount> lines{};
     std::size_t next = 0;
-    for (const Control& field : ControlsWith(ControlRole::FaderLevel)) {
-        lines[next++] = {field.number, field.trackbar, SceneLineForm::FieldText};
+    for (const Control& field : ControlsWith(ControlRole::ValueField)) {
+        lines[next++] = {field.number, field.fader, SceneLineForm::FieldText};
     }
     for (const Control& field : ControlsWith(ControlRole::PreampGain)) {
         lines[next++] = {field.number, field.number, SceneLineForm::FieldText};

@@ -1,4 +1,4 @@
-// The scene file: 79 lines, one per mixer-driving control, their meaning given by position; what
+// The scene file: 79 lines, one per control that sends to the console, their meaning given by position; what
 // each line holds, where the commands let pending input go, and what a line read back does.
 // Pure: no window here, so it is tested on bytes and fuzzed without one.
 #pragma once
@@ -10,7 +10,7 @@
 #include <cstdint>
 
 // One line per value field, preamp gain field, fader-bank box, link box and "M" box.
-inline constexpr std::size_t kSceneLineCount = CountWith(ControlRole::FaderLevel) + CountWith(ControlRole::PreampGain) +
+inline constexpr std::size_t kSceneLineCount = CountWith(ControlRole::ValueField) + CountWith(ControlRole::PreampGain) +
                                                CountWith(ControlRole::FaderBank) + CountWith(ControlRole::Link) +
                                                CountWith(ControlRole::Mute);
 static_assert(kSceneLineCount == 79, "scene files on disk have 79 lines");
@@ -25,7 +25,7 @@ enum class SceneLineForm {
 
 struct SceneLine {
     int source; // control whose text or state is written
-    int target; // control the line is read into: a fader's trackbar rather than its value field
+    int target; // control the line is read into: a fader's fader rather than its value field
     SceneLineForm form;
 };
 
@@ -42,10 +42,10 @@ struct DrainPoint {
 };
 
 inline constexpr std::array<DrainPoint, 5> kDrainPoints{{
-    {ControlRole::FaderLevel, StripKind::Channel, true, false},
-    {ControlRole::FaderLevel, StripKind::Main, false, true},
-    {ControlRole::FaderLevel, StripKind::Dca, true, false},
-    {ControlRole::FaderLevel, StripKind::Bus, true, false},
+    {ControlRole::ValueField, StripKind::Channel, true, false},
+    {ControlRole::ValueField, StripKind::MainMix, false, true},
+    {ControlRole::ValueField, StripKind::Dca, true, false},
+    {ControlRole::ValueField, StripKind::Bus, true, false},
     {ControlRole::PreampGain, StripKind::Preamp, true, true},
 }};
 
@@ -61,9 +61,9 @@ QString SceneLineText(const SceneLine& line, const QString& fieldText, std::int6
 struct SceneLineEffect {
     bool setsText; // preamp fields take the text as it stands
     QString text;
-    std::int64_t state; // otherwise ParseInteger of it: trackbars clamp, check boxes check when non-zero
+    std::int64_t state; // otherwise ParseInteger of it: faders clamp, check boxes check when non-zero
     bool runsHandler;   // every line but exactly "0" runs the target's handler
-    int zeroLevelField; // a "0" fader line sends nothing, but this value field must show "0"
+    int zeroValueField; // a "0" fader line sends nothing, but this value field must show "0"
     int freedLink;      // a "0" link line: this link box's pair is enabled again
 };
 

@@ -137,12 +137,15 @@ private Q_SLOTS:
         WriteFile(p.Path(u"in.scene"_s), TestData("example.scene"));
         p.answerer.TypeFileName(p.Path(u"in.scene"_s));
         p.Click(kLoadButton);
+        p.FinishRead();
         QCOMPARE(std::pair(reads(), p.program.window.GetControlState(84)),
                  std::pair(std::ptrdiff_t{2}, std::int64_t{0}));
         console.Set("/ch/06/mix/fader", Push("/ch/06/mix/fader", R"(",f"~ 3F000000)"));
         console.Push(Push("/-show/prepos/current", R"(",i"~ 00000003)"));
         QTRY_COMPARE(p.program.window.GetControlState(89), 50);
+        p.FinishRead();
         p.Click(kResetButton);
+        p.FinishRead();
         QCOMPARE(reads(), std::ptrdiff_t{4});
         console.Push(Push("/ch/07/mix/fader", R"(",f"~ 3F000000)"));
         QTRY_COMPARE(p.program.window.GetControlState(90), 50);

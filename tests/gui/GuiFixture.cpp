@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -72,7 +73,7 @@ std::vector<Bytes> InputAtDatagram::Take()
 }
 
 ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, const Shell& options,
-                                   const std::function<void(Program&)>& prepare)
+                                   const std::function<void(Program&)>& prepare, bool duringRead)
     : previousDirectory_(QDir::currentPath()), console(lastOctet)
 {
     program.shell = options;
@@ -87,6 +88,18 @@ ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, cons
     if (started && !QTest::qWaitForWindowExposed(program.window.MainWindow())) {
         qWarning("the main window was not exposed");
     }
+    if (started && !duringRead) {
+        FinishRead();
+    }
+}
+
+void ProgramUnderTest::FinishRead()
+{
+    QDeadlineTimer deadline(20'000);
+    while (Reading(program) && !deadline.hasExpired()) {
+        HandleEvent(program, program.window.WaitEvent());
+    }
+    Pump();
 }
 
 FakeConsole::FakeConsole(int lastOctet, AnswerRule rule)

@@ -60,7 +60,7 @@ private:
 
 // The user's hand in the middle of a command: a thread of the test reads the console's datagrams
 // and, once the `count`-th has arrived, posts a click on each widget (postEvent is thread-safe), 8
-// pixels in and half way down: on a trackbar at 0 that is its groove above the thumb, which pages
+// pixels in and half way down: on a fader at 0 that is its groove above the thumb, which pages
 // it up. The program meets the clicks at its next look at pending input. Take() joins and returns
 // what the thread read.
 class InputAtDatagram {
@@ -118,14 +118,17 @@ class ProgramUnderTest {
 public:
     // Writes `config` (unless null) as config.ini into a fresh folder, makes that the current
     // directory and starts the program there with `options` (--read-console, --follow), after
-    // `prepare`. The test's socket listens on 127.0.0.N:10023.
+    // `prepare`, and lets the read at start run to its end unless `duringRead`. The test's socket
+    // listens on 127.0.0.N:10023.
     ProgramUnderTest(int lastOctet, const QByteArray& config, const Shell& options = {},
-                     const std::function<void(Program&)>& prepare = {});
+                     const std::function<void(Program&)>& prepare = {}, bool duringRead = false);
     explicit ProgramUnderTest(int lastOctet) : ProgramUnderTest(lastOctet, ConfigFor(lastOctet)) {}
     ~ProgramUnderTest();
 
     // Handles what is queued, as passes of the main loop would.
     void Pump();
+    // Runs the main loop until the read and what follows it are done (at most 20 s).
+    void FinishRead();
     // Clicks a control with the mouse and handles what that queued.
     void Click(int number);
     // Gestures as the tables write them (tests/data/gestures.tsv): "drag 84; key 84 PgUp;

@@ -46,7 +46,7 @@ std::pair<QString, QString> KindAndText(QWidget* widget)
     }
     if (const auto* slider = qobject_cast<QSlider*>(widget)) {
         const bool range = slider->orientation() == Qt::Vertical && slider->minimum() == 0 && slider->maximum() == 100;
-        return {range && slider->value() == 0 ? u"trackbar"_qs : u"?"_qs, QString()};
+        return {range && slider->value() == 0 ? u"fader"_qs : u"?"_qs, QString()};
     }
     const auto* button = qobject_cast<QAbstractButton*>(widget);
     const bool box = qobject_cast<QCheckBox*>(widget);

@@ -2,9 +2,9 @@
 // console units, the monitor's lines, a run with its summary, its subscribers and what it sends
 // (tables in tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
 // oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
+#include "controls/AddressTable.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
-#include "controls/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
 #include "support/TestSupport.h"

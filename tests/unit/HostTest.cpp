@@ -143,7 +143,7 @@ TEST_F(TextFileTest, SaveIsAllOrNothing)
     EXPECT_EQ(Entries(folder_.path()), QStringList(u"out"_s));
 }
 
-using Link = std::unique_ptr<Connection, decltype([](Connection* connection) { CloseConnection(connection); })>;
+using Link = std::unique_ptr<Connection>;
 const Bytes kFader = ParseBytes(R"("/ch/01/mix/fader"~ ",f"~ 3F400000)");
 const auto Send = [](const Link& l, const Bytes& m) { return SendDatagram(l.get(), m.data(), std::ssize(m)); };
 
