@@ -155,8 +155,8 @@ private Q_SLOTS:
     {
         FakeConsole console(83);
         ProgramUnderTest p(84, ConfigFor(83), kFollow, [](Program& program) {
-            program.follow.renewal = std::chrono::milliseconds(100);
-            program.follow.heartbeat = std::chrono::milliseconds(100);
+            program.follow.renewal = std::chrono::milliseconds(100); // on its own timer, not the heartbeat's
+            program.follow.heartbeat = std::chrono::hours(1);
         });
         QTRY_VERIFY(std::ranges::count(console.Received(), "/xremote") >= 3);
         const std::vector<std::string> received = console.Received(); // subscribed right after the read

@@ -130,17 +130,22 @@ void FakeConsole::Push(const Bytes& datagram, const UdpReceiver* from)
     (from ? *from : socket_).SendTo(1, windowPort_, datagram);
 }
 
+Bytes InitialAnswer(const std::string& address)
+{
+    const std::string tag = address.ends_with("/name") ? R"(",s"~ ""~)"
+                            : address.ends_with("/on") ? R"(",i"~ 00000001)"
+                            : address == "/xinfo"      ? R"(",ssss"~ "127.0.0.1"~ "fake"~ "X32C"~ "4.06"~)"
+                                                       : R"(",f"~ 00000000)";
+    return ParseBytes('"' + address + "\"~ " + tag);
+}
+
 std::optional<FakeAnswer> FakeConsole::Answer(const std::string& address)
 {
     if (rule_) {
         return rule_(address);
     }
     const auto given = values_.find(address);
-    const std::string tag = address.ends_with("/name") ? R"(",s"~ ""~)"
-                            : address.ends_with("/on") ? R"(",i"~ 00000001)"
-                            : address == "/xinfo"      ? R"(",ssss"~ "127.0.0.1"~ "fake"~ "X32C"~ "4.06"~)"
-                                                       : R"(",f"~ 00000000)";
-    return FakeAnswer{given != values_.end() ? given->second : ParseBytes('"' + address + "\"~ " + tag)};
+    return FakeAnswer{given != values_.end() ? given->second : InitialAnswer(address)};
 }
 
 void FakeConsole::Serve()

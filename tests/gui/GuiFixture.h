@@ -85,10 +85,13 @@ struct FakeAnswer {
 };
 using AnswerRule = std::function<std::optional<FakeAnswer>(const std::string& address)>;
 
+// What an initialised console answers to the question of `address`: an empty name, "on" as ",i" 1,
+// "/xinfo" with four strings, else ",f" 0.0.
+Bytes InitialAnswer(const std::string& address);
+
 // A console of the test's own on 127.0.0.N:10023, on a thread: it keeps every address that
 // arrives and, unless silent, answers each question by `rule`, by default from its values: an
-// address it was given, a name with an empty ",s", an on switch with ",i" 1, "/xinfo" with four
-// strings, else ",f" 0.0, as an initialised console holds them.
+// address it was given, else InitialAnswer.
 class FakeConsole {
 public:
     explicit FakeConsole(int lastOctet, AnswerRule rule = {});

@@ -4,6 +4,7 @@
 #include "gui/GuiFixture.h"
 #include "osc/OscDecoder.h"
 
+#include <QGuiApplication>
 #include <QTest>
 #include <csignal>
 
@@ -78,6 +79,51 @@ private Q_SLOTS:
         QCOMPARE(p.answerer.messages, std::vector{told});
         const QString shown =
             uR"(84=100 188=1 85=0 86=0 87=0 88=0 89=0 90=0 91=50 92=40 124="50" 156="50" 72=1 85:off)"_s;
+        QCOMPARE(p.Shown(shown), shown);
+    }
+
+    // Over a link that answers 300 ms late the window stays usable through the read at start: a
+    // click on "M" 9 goes out at once, between the questions, and its box stays checked although
+    // the console's "on" comes later.
+    void aClickDuringTheReadIsSentAndKept()
+    {
+        FakeConsole console(91, [](const std::string& address) { return FakeAnswer{InitialAnswer(address), {}, 300}; });
+        ProgramUnderTest p(90, ConfigFor(91), Shell{.readConsole = true}, {}, true);
+        QVERIFY(p.program.window.IndicatorText().startsWith(u"Reading the mix from 127.0.0.91: "_s));
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        p.Click(196);
+        QTRY_VERIFY(std::ranges::count(console.Received(), "/ch/09/mix/on ,f") == 1);
+        p.FinishRead();
+        const std::vector<std::string> received = console.Received();
+        QVERIFY(std::ranges::find(received, "/ch/09/mix/on ,f") < std::ranges::find(received, "/ch/09/mix/on"));
+        QCOMPARE(p.Shown(u"196=1 195=0"_s), u"196=1 195=0"_s);
+        QCOMPARE(p.answerer.messages, std::vector<SeenMessage>{});
+        QCOMPARE(p.program.window.IndicatorText(), QString());
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    // A link that loses the first two answers to some questions, as a busy Wi-Fi does: asked again,
+    // every value shows and nothing is said to be missing.
+    void answersLostTwiceAreAskedFor()
+    {
+        const std::map<std::string, std::string> lossy{{"/ch/05/mix/fader", "3F400000"},
+                                                       {"/headamp/008/gain", "3F000000"},
+                                                       {"/ch/12/mix/on", "00000000"},
+                                                       {"/config/chlink/3-4", "00000001"}};
+        std::map<std::string, int> asked; // the console's thread alone touches it
+        FakeConsole console(93, [&](const std::string& address) -> std::optional<FakeAnswer> {
+            const auto found = lossy.find(address);
+            if (found == lossy.end()) {
+                return FakeAnswer{InitialAnswer(address)};
+            }
+            const char* tag = address.ends_with("/on") || address.starts_with("/config") ? R"(",i")" : R"(",f")";
+            return ++asked[address] <= 2 ? std::nullopt
+                                         : std::optional(FakeAnswer{ParseBytes('"' + address + "\"~ " + tag + "~ " +
+                                                                               found->second)});
+        });
+        ProgramUnderTest p(92, ConfigFor(93), Shell{.readConsole = true});
+        QCOMPARE(p.answerer.messages, std::vector<SeenMessage>{});
+        const QString shown = uR"(88=75 121="75" 172="50" 199=1 73=1 87:off)"_s;
         QCOMPARE(p.Shown(shown), shown);
     }
 };
