@@ -22,8 +22,8 @@ struct ReadResult {
 };
 
 // One read under way. Up to 8 questions are in flight; one unanswered after 500 ms is asked again,
-// up to 4 times in all; once nothing has answered for 1 s no question goes out, and the read ends
-// when those in flight have had their time.
+// up to 4 times in all. Once nothing has answered for 1 s, a console that never answered is given
+// up on; otherwise no new question goes out, and the read ends when those asked have had their tries.
 struct ConsoleRead {
     using Clock = std::chrono::steady_clock;
     struct Question {
