@@ -71,9 +71,22 @@ void Expire(ConsoleRead& read, Clock::time_point now)
 void Fill(Program& program, Clock::time_point now)
 {
     ConsoleRead& read = program.read;
-    while (read.flight.size() < kInFlight && !read.waiting.empty() && !Silent(read, now)) {
-        const std::size_t index = read.waiting.front();
-        read.waiting.pop_front();
+    if (Silent(read, now) && read.answered == 0) {
+        return; // given up on
+    }
+    while (read.flight.size() < kInFlight) {
+        // A silent console gets no new question, but what was asked is asked again: an answer
+        // lost on the way may yet come.
+        const auto next =
+            Silent(read, now)
+                ? std::ranges::find_if(read.waiting,
+                                       [&read](std::size_t index) { return read.questions[index].asked > 0; })
+                : read.waiting.begin();
+        if (next == read.waiting.end()) {
+            return;
+        }
+        const std::size_t index = *next;
+        read.waiting.erase(next);
         if (!read.questions[index].answered) {
             Ask(program, index, now);
         }
@@ -121,10 +134,9 @@ void Advance(Program& program)
         Finish(program, false);
         return;
     }
-    Clock::time_point next = read.lastAnswer + kSilence;
+    Clock::time_point next = Silent(read, now) ? Clock::time_point::max() : read.lastAnswer + kSilence;
     for (const std::size_t index : read.flight) {
-        next = Silent(read, now) ? std::max(next, read.questions[index].sentAt + kAnswerWait)
-                                 : std::min(next, read.questions[index].sentAt + kAnswerWait);
+        next = std::min(next, read.questions[index].sentAt + kAnswerWait);
     }
     read.timer->start(std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, Clock::duration{})));
 }
