@@ -1,5 +1,6 @@
-// libFuzzer target: any datagram as the console's push or answer to a following window. What it
-// sets is a control that takes console values, a value within 0 to 1, or a short printable name.
+// libFuzzer target: any datagram as the console's push or answer to a following window, each of its
+// messages interpreted. What one sets is a control that takes console values, a value within 0 to 1,
+// or a short printable name.
 #include "osc/ConsoleChange.h"
 
 #include <cmath>
@@ -12,26 +13,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FillAddressTable(table);
         return ConsoleAddresses(table);
     }();
-    const ConsoleChange change = addresses.Interpret({data, size});
-    const Control* control = change.control;
-    switch (change.kind) {
-    case ConsoleChange::Kind::Value:
-        if (!control || control->slot < 0 || control->role == ControlRole::FaderBank || !std::isfinite(change.value) ||
-            change.value < 0.0f || change.value > 1.0f)
-            std::abort();
-        break;
-    case ConsoleChange::Kind::Name:
-        if (!control || control->role != ControlRole::Fader || change.name.size() > kNameLength)
-            std::abort();
-        for (const char c : change.name)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+    for (const DecodedMessage& message : DecodeDatagram({data, size}).messages) {
+        const ConsoleChange change = addresses.Interpret(message);
+        const Control* control = change.control;
+        switch (change.kind) {
+        case ConsoleChange::Kind::Value:
+            if (!control || control->slot < 0 || control->role == ControlRole::FaderBank ||
+                !std::isfinite(change.value) || change.value < 0.0f || change.value > 1.0f)
                 std::abort();
-        break;
-    case ConsoleChange::Kind::None:
-    case ConsoleChange::Kind::SceneRecalled:
-        if (control)
-            std::abort();
-        break;
+            break;
+        case ConsoleChange::Kind::Name:
+            if (!control || control->role != ControlRole::Fader || change.name.size() > kNameLength)
+                std::abort();
+            for (const char c : change.name)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                    std::abort();
+            break;
+        case ConsoleChange::Kind::None:
+        case ConsoleChange::Kind::SceneRecalled:
+            if (control)
+                std::abort();
+            break;
+        }
     }
     return 0;
 }

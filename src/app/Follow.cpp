@@ -7,6 +7,7 @@
 #include "app/ReadConsole.h"
 #include "host/Blocks.h"
 #include "host/Network.h"
+#include "osc/OscDecoder.h"
 #include "osc/OscMessage.h"
 
 #include <QTimer>
@@ -120,11 +121,13 @@ void ReadWhatCame(Program& program)
             continue;
         }
         Heard(program);
-        const ConsoleChange change = follow.addresses->Interpret({datagram, static_cast<std::size_t>(size)});
-        if (change.kind == ConsoleChange::Kind::SceneRecalled) {
-            follow.readDue = true;
-        } else if (change.kind != ConsoleChange::Kind::None) {
-            follow.pending[{change.control, change.kind}] = change;
+        for (const DecodedMessage& message : DecodeDatagram({datagram, static_cast<std::size_t>(size)}).messages) {
+            const ConsoleChange change = follow.addresses->Interpret(message);
+            if (change.kind == ConsoleChange::Kind::SceneRecalled) {
+                follow.readDue = true;
+            } else if (change.kind != ConsoleChange::Kind::None) {
+                follow.pending[{change.control, change.kind}] = change;
+            }
         }
     }
     if (follow.readDue && follow.commands == 0) {

@@ -6,6 +6,7 @@
 #include "app/Program.h"
 #include "host/Blocks.h"
 #include "host/Network.h"
+#include "osc/OscDecoder.h"
 #include "osc/OscMessage.h"
 
 #include <algorithm>
@@ -121,17 +122,19 @@ private:
         if (size < 0 || fromAddress != link->address || fromPort != link->port) {
             return;
         }
-        const ConsoleChange change = program_.follow.addresses->Interpret({datagram, static_cast<std::size_t>(size)});
-        if (change.kind != ConsoleChange::Kind::Value && change.kind != ConsoleChange::Kind::Name) {
-            return;
-        }
-        lastAnswer_ = Clock::now();
-        ShowConsoleChange(program_.window, program_.names, change);
-        const bool name = change.kind == ConsoleChange::Kind::Name;
-        for (Question& question : questions_) {
-            if (!question.answered && question.query.control == change.control && question.query.name == name) {
-                question.answered = true;
-                ++answered_;
+        for (const DecodedMessage& message : DecodeDatagram({datagram, static_cast<std::size_t>(size)}).messages) {
+            const ConsoleChange change = program_.follow.addresses->Interpret(message);
+            if (change.kind != ConsoleChange::Kind::Value && change.kind != ConsoleChange::Kind::Name) {
+                continue;
+            }
+            lastAnswer_ = Clock::now();
+            ShowConsoleChange(program_.window, program_.names, change);
+            const bool name = change.kind == ConsoleChange::Kind::Name;
+            for (Question& question : questions_) {
+                if (!question.answered && question.query.control == change.control && question.query.name == name) {
+                    question.answered = true;
+                    ++answered_;
+                }
             }
         }
     }

@@ -1,8 +1,6 @@
 // The console's messages read against the address table and the strips of the control map.
 #include "osc/ConsoleChange.h"
 
-#include "osc/OscDecoder.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -77,13 +75,11 @@ ConsoleAddresses::ConsoleAddresses(const AddressTable& addresses)
     }
 }
 
-ConsoleChange ConsoleAddresses::Interpret(std::span<const std::uint8_t> datagram) const
+ConsoleChange ConsoleAddresses::Interpret(const DecodedMessage& message) const
 {
-    const DecodeResult decoded = DecodeDatagram(datagram);
-    if (decoded.messages.size() != 1 || decoded.messages[0].arguments.size() != 1) {
+    if (message.arguments.size() != 1) {
         return {};
     }
-    const DecodedMessage& message = decoded.messages[0];
     const OscArgument& argument = message.arguments[0];
     if (message.address == "/-show/prepos/current") {
         ConsoleChange recalled;

@@ -1,6 +1,6 @@
 // quillon --follow: two windows through the stand-in, the user's hand against the console's
-// pushes, a console lost and back, bad pushes (tests/data/follow-pushes.tsv), the subscription's
-// renewal, and no listening at all without the option.
+// pushes, a console lost and back, pushes from strangers, the subscription's renewal, and no
+// listening at all without the option. What each push means is ConsoleChangeTest's table.
 #include "gui/GuiFixture.h"
 
 #include <QTest>
@@ -100,27 +100,6 @@ private Q_SLOTS:
         QVERIFY(standIn || sets == std::vector<std::string>{"/ch/03/mix/on ,f"});
     }
 
-    // Pushes that must change nothing, or only what the table says; a last, good push shows when
-    // all before it have been read.
-    void badPushesShowNothingWrong()
-    {
-        FakeConsole console(80);
-        UdpReceiver anotherPort(80, 0), anotherHost(81);
-        ProgramUnderTest p(82, ConfigFor(80), kFollow);
-        for (const Words& row : ReadTable("follow-pushes.tsv")) {
-            console.Push(ParseBytes(row[1]), row[0] == "another port"   ? &anotherPort
-                                             : row[0] == "another host" ? &anotherHost
-                                                                        : nullptr);
-        }
-        console.Push(Push("/ch/16/mix/fader", R"(",f"~ 3F800000)"));
-        QTRY_COMPARE(p.program.window.GetControlState(99), 100);
-        for (const Words& row : ReadTable("follow-pushes.tsv")) {
-            const QString shown = QString::fromStdString(row[2]);
-            QCOMPARE(p.Shown(shown), shown);
-        }
-        QCOMPARE(p.Control(89)->toolTip(), u"Channel 06 fader, Twelve chars\nConsole level: -inf dB"_s);
-    }
-
     // Load, Save and Reset hold the console's changes back: Save writes the window as it was, and the
     // change shows after it. After Load, Reset (on its new link) and a scene recalled on the desk the
     // window reads the whole mix again: the console's truth, not what the scene said.
@@ -144,8 +123,12 @@ private Q_SLOTS:
         QTRY_COMPARE(p.program.window.GetControlState(89), 50);
         p.Click(kResetButton);
         QCOMPARE(reads(), std::ptrdiff_t{4});
+        UdpReceiver anotherPort(87, 0), anotherHost(150); // strangers: their pushes count for nothing
+        console.Push(Push("/ch/08/mix/fader", R"(",f"~ 3F000000)"), &anotherPort);
+        console.Push(Push("/ch/09/mix/fader", R"(",f"~ 3F000000)"), &anotherHost);
         console.Push(Push("/ch/07/mix/fader", R"(",f"~ 3F000000)"));
         QTRY_COMPARE(p.program.window.GetControlState(90), 50);
+        QCOMPARE(p.Shown(u"91=0 92=0"_s), u"91=0 92=0"_s);
     }
 
     void renewsTheSubscriptionBeforeItRunsOut()
