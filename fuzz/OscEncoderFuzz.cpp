@@ -30,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view address = rest.substr(0, split);
     const std::string_view typeTag = rest.substr(split);
 
-    // Guard bytes after the block catch a write past it, which AddressSanitizer cannot see inside
+    // The block holds other bytes, as a reused one may: the encoder writes its own NULs and pad
+    // bytes. Guard bytes after it catch a write past it, which AddressSanitizer cannot see inside
     // one allocation.
     constexpr std::uint8_t kGuard = 0xA5;
     std::vector<std::uint8_t> memory(kOscMessageSize + 64, kGuard);
     std::uint8_t* const block = memory.data();
-    std::fill_n(block, kOscMessageSize, 0);
     const std::ptrdiff_t length = BuildOscMessage(block, address, typeTag, value);
     if (!AllAre(block + kOscMessageSize, block + memory.size(), kGuard) || length < 0 || length % 4 != 0 ||
         length > kOscMessageSize)
@@ -44,18 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each text takes its bytes, a NUL and up to three pad bytes; the value takes four.
     const auto least = static_cast<std::ptrdiff_t>(address.size() + typeTag.size() + 6);
     if (length == 0) {
-        if (least + 6 <= kOscMessageSize || !AllAre(block, block + kOscMessageSize, 0)) // fits, or wrote
+        if (least + 6 <= kOscMessageSize || !AllAre(block, block + kOscMessageSize, kGuard)) // fits, or wrote
             std::abort();
         return 0;
     }
-    // The address leads, NUL-terminated; the value ends the message, big-endian; zeros follow.
+    // The address leads, NUL-terminated; the value ends the message, big-endian; nothing after it
+    // is written.
     const std::uint8_t* const end = block + length;
     std::uint32_t bits = 0;
     for (const std::uint8_t* byte = end - 4; byte < end; ++byte)
         bits = bits << 8 | *byte;
     if (length < least || length > least + 6 || std::memcmp(block, address.data(), address.size()) != 0 ||
         block[address.size()] != 0 || bits != std::bit_cast<std::uint32_t>(value) ||
-        !AllAre(end, block + kOscMessageSize, 0))
+        !AllAre(end, block + kOscMessageSize, kGuard))
         std::abort();
     return 0;
 }

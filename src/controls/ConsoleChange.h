@@ -1,5 +1,5 @@
 // What a message from the console means for the window: a value for one of its controls, a
-// strip's name, or a scene recalled on the desk. Pure, so it is tested on bytes and fuzzed.
+// strip's name, or a scene recalled on the desk. Pure, so it is tested on messages and fuzzed.
 #pragma once
 
 #include "controls/AddressTable.h"
@@ -36,9 +36,9 @@ class ConsoleAddresses {
 public:
     explicit ConsoleAddresses(const AddressTable& addresses);
 
-    // A message from the console: one finite number for a fader, gain, on switch or link (clamped
-    // to 0.0 to 1.0), one string for a name, or the desk's scene recall. Anything else, NaN and
-    // infinities included, is Kind::None.
+    // One decoded message from the console, of those its datagram holds: one finite number for a
+    // fader, gain, on switch or link (clamped to 0.0 to 1.0), one string for a name, or the desk's
+    // scene recall with one int. Anything else, NaN and infinities included, is Kind::None.
     ConsoleChange Interpret(const DecodedMessage& message) const;
 
     // What a read asks: every fader, preamp gain, on switch and link in creation order, then,

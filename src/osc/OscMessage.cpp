@@ -1,7 +1,8 @@
 // Encodes one OSC message with a single float or int32 argument, or with strings, into a caller's
-// zero-filled block.
+// block, whatever it held before.
 #include "osc/OscMessage.h"
 
+#include <algorithm>
 #include <bit>
 #include <string>
 
@@ -13,13 +14,12 @@ constexpr std::ptrdiff_t PaddedTextSize(std::string_view text)
     return (static_cast<std::ptrdiff_t>(text.size()) + 4) & ~std::ptrdiff_t{3};
 }
 
-// Writes the text's bytes; the NUL and pad bytes are already zero because the block is zero-filled.
+// Writes the text's bytes, then its NUL and pad bytes: a reused block may hold anything there.
 std::ptrdiff_t AppendPaddedText(std::uint8_t* out, std::string_view text)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out[i] = static_cast<std::uint8_t>(text[i]);
-    }
-    return PaddedTextSize(text);
+    const std::ptrdiff_t size = PaddedTextSize(text);
+    std::fill(std::copy(text.begin(), text.end(), out), out + size, std::uint8_t{0});
+    return size;
 }
 
 // OSC float32 and int32 are 32-bit patterns (IEEE 754 single, two's complement), most significant

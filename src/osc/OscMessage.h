@@ -1,4 +1,4 @@
-// OSC 1.0 encoding of one message with one number argument, or with strings, into a zero-filled block.
+// OSC 1.0 encoding of one message with one number argument, or with strings, into a caller's block.
 #pragma once
 
 #include <cstddef>
@@ -9,10 +9,10 @@
 // Size of every message block; nothing is ever written past it.
 inline constexpr std::ptrdiff_t kOscMessageSize = 2048;
 
-// Writes `address`, then `typeTag`, each NUL-terminated and padded to a multiple of four, then
-// `value` as a big-endian IEEE 754 single into `block` (kOscMessageSize zero-filled bytes) and
-// returns the message length. Returns 0 and writes nothing when `block` is null or the message
-// would not fit in the block.
+// Writes `address`, then `typeTag`, each NUL-terminated and zero-padded to a multiple of four, then
+// `value` as a big-endian IEEE 754 single into `block` (kOscMessageSize bytes, whatever they hold)
+// and returns the message length; the bytes after it are left as they were. Returns 0 and writes
+// nothing when `block` is null or the message would not fit in the block.
 std::ptrdiff_t BuildOscMessage(std::uint8_t* block, std::string_view address, std::string_view typeTag, float value);
 
 // The same with `value` as a big-endian two's complement int32, the argument of an ",i" message.

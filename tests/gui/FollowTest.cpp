@@ -1,6 +1,6 @@
 // quillon --follow: two windows through the stand-in, the user's hand against the console's
-// pushes, a console lost and back, bad pushes (tests/data/follow-pushes.tsv), the subscription's
-// renewal, and no listening at all without the option.
+// pushes, a console lost and back, pushes from strangers, the subscription's renewal, and no
+// listening at all without the option. What each push means is ConsoleChangeTest's table.
 #include "gui/GuiFixture.h"
 
 #include <QTest>
@@ -69,56 +69,21 @@ private Q_SLOTS:
 
     // Quiet, the console is lost within 5 s; back, it is read again, with what changed meanwhile.
     // Touches go out all the while, and the window itself sends no set.
-    void lostAndBack_data()
-    {
-        QTest::addColumn<bool>("standIn");
-        QTest::newRow("the stand-in") << true;
-        QTest::newRow("a console of the test") << false;
-    }
-
     void lostAndBack()
     {
-        QFETCH(bool, standIn);
-        ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.76", "--port", standIn ? "10023" : "0"}));
-        QVERIFY(monitor.WaitForLine("listening on 127.0.0.76"));
-        FakeConsole console(standIn ? 77 : 76);
-        const auto silence = [&](bool silent) {
-            standIn ? void(::kill(monitor.pid, silent ? SIGUSR1 : SIGUSR2)) : console.Silence(silent);
-        };
+        FakeConsole console(76);
         ProgramUnderTest p(78, ConfigFor(76), kFollow);
-        silence(true);
+        console.Silence(true);
         QTRY_VERIFY_WITH_TIMEOUT(p.program.window.IndicatorText().startsWith(u"No answer from 127.0.0.76 since "_s),
                                  5000);
         p.Do(u"click 190"_s);
-        const Bytes meanwhile = Push("/ch/07/mix/fader", R"(",f"~ 3F000000)");
-        standIn ? void(UdpReceiver(79, 0).SendTo(76, 10023, meanwhile)) : console.Set("/ch/07/mix/fader", meanwhile);
-        silence(false);
+        console.Set("/ch/07/mix/fader", Push("/ch/07/mix/fader", R"(",f"~ 3F000000)"));
+        console.Silence(false);
         QTRY_COMPARE_WITH_TIMEOUT(p.program.window.IndicatorText(), u"Following 127.0.0.76"_s, 5000);
         QTRY_COMPARE(p.program.window.GetControlState(90), 50);
         std::vector<std::string> sets; // the touch, and not one of the window's own
         std::ranges::copy_if(console.Received(), std::back_inserter(sets), [](auto& a) { return a.ends_with(",f"); });
-        QVERIFY(standIn || sets == std::vector<std::string>{"/ch/03/mix/on ,f"});
-    }
-
-    // Pushes that must change nothing, or only what the table says; a last, good push shows when
-    // all before it have been read.
-    void badPushesShowNothingWrong()
-    {
-        FakeConsole console(80);
-        UdpReceiver anotherPort(80, 0), anotherHost(81);
-        ProgramUnderTest p(82, ConfigFor(80), kFollow);
-        for (const Words& row : ReadTable("follow-pushes.tsv")) {
-            console.Push(ParseBytes(row[1]), row[0] == "another port"   ? &anotherPort
-                                             : row[0] == "another host" ? &anotherHost
-                                                                        : nullptr);
-        }
-        console.Push(Push("/ch/16/mix/fader", R"(",f"~ 3F800000)"));
-        QTRY_COMPARE(p.program.window.GetControlState(99), 100);
-        for (const Words& row : ReadTable("follow-pushes.tsv")) {
-            const QString shown = QString::fromStdString(row[2]);
-            QCOMPARE(p.Shown(shown), shown);
-        }
-        QCOMPARE(p.Control(89)->toolTip(), u"Channel 06 fader, Twelve chars\nConsole level: -inf dB"_s);
+        QCOMPARE(sets, std::vector<std::string>{"/ch/03/mix/on ,f"});
     }
 
     // Load, Save and Reset hold the console's changes back: Save writes the window as it was, and the
@@ -147,8 +112,12 @@ private Q_SLOTS:
         p.Click(kResetButton);
         p.FinishRead();
         QCOMPARE(reads(), std::ptrdiff_t{4});
+        UdpReceiver anotherPort(87, 0), anotherHost(150); // strangers: their pushes count for nothing
+        console.Push(Push("/ch/08/mix/fader", R"(",f"~ 3F000000)"), &anotherPort);
+        console.Push(Push("/ch/09/mix/fader", R"(",f"~ 3F000000)"), &anotherHost);
         console.Push(Push("/ch/07/mix/fader", R"(",f"~ 3F000000)"));
         QTRY_COMPARE(p.program.window.GetControlState(90), 50);
+        QCOMPARE(p.Shown(u"91=0 92=0"_s), u"91=0 92=0"_s);
     }
 
     void renewsTheSubscriptionBeforeItRunsOut()

@@ -77,10 +77,6 @@ private Q_SLOTS:
                                  << "84=75 117=\"75\" 100=80 156=\"30\" 67=1 190=1 85=0" << true << "";
         QTest::newRow("hundredths no float holds") << TestData("hundredths.scene") << "load-hundredths.osc"
                                                    << "84=29 117=\"29\" 85=57 118=\"57\"" << true << "";
-        QTest::newRow("79 empty lines") << QByteArray(79 * 2, '\n').replace("\n\n", "\r\n") << "load-empty-lines.osc"
-                                        << "204=0 69=0 72=0 85:on" << false << "";
-        QTest::newRow("3 lines, LF") << TestData("short.scene") << "load-short.osc"
-                                     << "84=100 85=100 118=\"100\"" << false << "";
         QTest::newRow("boxes at 2 and -1") << TestData("nonzero.scene") << "load-nonzero.osc"
                                            << "189=1 195=1 190=0" << false << "";
         // Load lets pending input go right after its preamp lines: a fader paged up by a click on

@@ -1,12 +1,11 @@
-// The bytes on the wire and what the console makes of them: the encoder, the address table, the
-// console units, the monitor's lines, a run with its summary, its subscribers and what it sends
-// (tables in tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
+// What the console makes of the bytes on the wire: the address table, the console units, the
+// monitor's lines, a run with its summary, its subscribers and what it sends (tables in
+// tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
 // oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
 #include "controls/AddressTable.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/OscMessage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,36 +13,6 @@
 #include <cmath>
 #include <csignal>
 #include <regex>
-
-// Bytes after the message stay zero, as the block is zero-filled for the next one.
-TEST(OscEncoder, BytesTable)
-{
-    for (const Words& row : ReadTable("osc-encoder.tsv")) {
-        Bytes block(kOscMessageSize, 0);
-        const std::vector<std::string_view> strings(row.begin() + 2, row.end() - 1);
-        block.resize(static_cast<std::size_t>(
-            row[1].starts_with(",s") ? BuildOscStringsMessage(block.data(), row[0], strings)
-            : row[1] == ",i"         ? BuildOscIntMessage(block.data(), row[0], row[1], std::stoi(row[2]))
-                                     : BuildOscMessage(block.data(), row[0], row[1], std::stof(row[2]))));
-        EXPECT_EQ(block, ParseBytes(row.back())) << row[0] << ' ' << row[2];
-    }
-}
-
-// 2039 characters, their NUL, ",f" and the value fill the block exactly; one character more is
-// refused with nothing written; so is a missing block.
-TEST(OscEncoder, LongestAddressFillsTheBlock)
-{
-    Bytes guarded(kOscMessageSize + 16, 0xEE);
-    std::fill_n(guarded.begin(), kOscMessageSize, 0);
-    EXPECT_EQ(BuildOscMessage(guarded.data(), std::string(2040, 'a'), ",f", 1.0f), 0);
-    EXPECT_EQ(std::count(guarded.begin(), guarded.end(), 0), kOscMessageSize);
-    ASSERT_EQ(BuildOscMessage(guarded.data(), std::string(2039, 'a'), ",f", 1.0f), kOscMessageSize);
-    EXPECT_EQ(Bytes(guarded.begin() + 2039, guarded.end()),
-              ParseBytes(R"(00 ",f" 0000 3F800000 EEEEEEEE EEEEEEEE EEEEEEEE EEEEEEEE)"));
-    EXPECT_EQ(BuildOscMessage(nullptr, "/a", ",f", 1.0f), 0);
-    EXPECT_EQ(BuildOscQuery(guarded.data(), std::string(2044, 'a')), 0);
-    EXPECT_EQ(BuildOscStringsMessage(guarded.data(), "/a", {std::string(2040, 'a')}), 0);
-}
 
 TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
 {

@@ -7,7 +7,6 @@
 #include "host/TextFile.h"
 #include "host/Timing.h"
 #include "osc/ConsoleUnits.h"
-#include "osc/OscMessage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
