@@ -1,10 +1,9 @@
-// The bytes on the wire and what the console makes of them: the encoder, the address table, the
-// console units, the monitor's lines, a run with its summary, its subscribers and what it sends
+// The bytes on the wire and what the console makes of them: the encoder, the console units, the
+// monitor's lines, a run with its summary, its subscribers and what it sends
 // (tables in tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
 // oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
-#include "osc/AddressTable.h"
 #include "osc/ConsoleUnits.h"
 #include "osc/OscMessage.h"
 #include "support/TestSupport.h"
@@ -43,15 +42,6 @@ TEST(OscEncoder, LongestAddressFillsTheBlock)
     EXPECT_EQ(BuildOscMessage(nullptr, "/a", ",f", 1.0f), 0);
     EXPECT_EQ(BuildOscQuery(guarded.data(), std::string(2044, 'a')), 0);
     EXPECT_EQ(BuildOscStringsMessage(guarded.data(), "/a", {std::string(2040, 'a')}), 0);
-}
-
-TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
-{
-    AddressTable table;
-    FillAddressTable(table);
-    const std::vector<Words> expected = ReadTable("addresses.txt");
-    for (std::size_t slot = 0; slot < kSlotCount; ++slot)
-        EXPECT_EQ(table[slot], expected.at(slot)[0]) << slot;
 }
 
 TEST(ConsoleUnits, LawTable)
