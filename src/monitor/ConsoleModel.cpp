@@ -2,6 +2,7 @@
 // values a query is answered with and a set changes.
 #include "monitor/ConsoleModel.h"
 
+#include "monitor/Meters.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/Numbers.h"
 #include "osc/ConsoleUnits.h"
@@ -15,7 +16,18 @@
 
 namespace {
 
-enum class Meaning { Fader, OnSwitch, PreampGain, ChannelLink, ChannelBank, GroupBank, InitAll, Name, Subscribe };
+enum class Meaning {
+    Fader,
+    OnSwitch,
+    PreampGain,
+    ChannelLink,
+    ChannelBank,
+    GroupBank,
+    InitAll,
+    Name,
+    Subscribe,
+    Meters
+};
 
 // An address shape; each '#' is one decimal digit, and the digits together must lie in first..last.
 // The stand-in keeps values for first..held, the X32 Compact's 16 channels and 8 buses; -1 for none.
@@ -52,6 +64,7 @@ constexpr AddressPattern kAddressPatterns[] = {
     {"/dca/#/config/name", 1, 8, 8, Meaning::Name},
     {"/bus/##/config/name", 1, 16, 8, Meaning::Name},
     {"/xremote", 0, 0, -1, Meaning::Subscribe},
+    {"/meters", 0, 0, -1, Meaning::Meters},
 };
 
 // "/config/chlink/A-B" links channel A, odd, with B = A + 1; the stand-in keeps links up to 15-16.
@@ -281,6 +294,7 @@ std::string NumberMeaning(Meaning meaning, const DecodedMessage& message)
     case Meaning::InitAll:
     case Meaning::Name:
     case Meaning::Subscribe:
+    case Meaning::Meters:
         break;
     }
     return {};
@@ -328,6 +342,27 @@ ConsoleReply ConsoleTable::Receive(const DecodedMessage& message)
     return {};
 }
 
+std::vector<std::uint8_t> ConsoleTable::MeterFrame(double seconds) const
+{
+    const auto fader = [this](const AddressPattern& shape, int number) {
+        return std::get<float>(values_.at(Spell(shape, number)));
+    };
+    const auto on = [this](const AddressPattern& shape, int number) {
+        return std::get<std::int32_t>(values_.at(Spell(shape, number))) != 0;
+    };
+    MeterMix mix;
+    for (std::size_t i = 0; i < kMeterChannels; ++i) {
+        mix.channelFaders[i] = fader(kChannelFader, static_cast<int>(i) + 1);
+        mix.channelsOn[i] = on(kChannelOn, static_cast<int>(i) + 1);
+    }
+    for (std::size_t i = 0; i < kMeterBuses; ++i) {
+        mix.busFaders[i] = fader(kBusFader, static_cast<int>(i) + 1);
+    }
+    mix.mainFader = fader(kMainFader, 0);
+    mix.mainOn = on(kMainOn, 0);
+    return MeterDatagram(MeterLevels(seconds, mix));
+}
+
 std::string ConsoleMeaning(const DecodedMessage& message)
 {
     const std::optional<Meaning> meaning = MeaningOf(message.address);
@@ -340,6 +375,13 @@ std::string ConsoleMeaning(const DecodedMessage& message)
     }
     if (IsQuery(message)) {
         return "query";
+    }
+    if (meaning == Meaning::Meters) {
+        const std::optional<double> period = MeterPeriod(message);
+        return period ? "console surface meters every " + Fixed(*period * 1000.0, 0) + " ms for " +
+                            std::to_string(kMeterSeconds) + " s"
+                      : "not understood: the stand-in answers \"/meters/5\" with three ints, the last 1 or more "
+                        "(,siii)";
     }
     if (!meaning) {
         return {};

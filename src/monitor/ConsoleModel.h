@@ -23,7 +23,7 @@ inline constexpr int kSubscriptionSeconds = 10;
 inline constexpr std::size_t kMaxSubscribers = 4;
 
 // What the console makes of a message to one of its addresses that the stand-in knows ("0.0 dB",
-// "on", "bank CH 1-8", "name \"Kick\"", "initialise console", ...), "query" for a
+// "on", "bank CH 1-8", "name \"Kick\"", "initialise console", a meter request, ...), "query" for a
 // query to any address; empty otherwise.
 std::string ConsoleMeaning(const DecodedMessage& message);
 
@@ -49,6 +49,9 @@ public:
     // query to one of the addresses gets the answer: that address with its value, ",f" for faders
     // and gains, ",i" for switches and links, ",s" for names. Anything else gives nothing.
     ConsoleReply Receive(const DecodedMessage& message);
+
+    // A meter frame at `seconds` since start, with the test signal through the mix held now.
+    std::vector<std::uint8_t> MeterFrame(double seconds) const;
 
 private:
     std::string address_;
