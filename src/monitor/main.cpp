@@ -35,7 +35,7 @@ constexpr char kUsage[] =
     "            and \"/xinfo\" and \"/status\" as the console does; send each value a set changes\n"
     "            to whoever else sent \"/xremote\" in the last 10 seconds (4 at most); send meter\n"
     "            frames of bank \"/meters/5\" to whoever asked for them in the last 10 seconds (4 at\n"
-    "            most), counted in the summary.\n"
+    "            most), counted in the summary. Bound to 0.0.0.0, it answers \"/xinfo\" broadcasts.\n"
     "  --delay   send each answer and change MS milliseconds (0 to 10000, default 0) after the\n"
     "            datagram that called for it\n"
     "SIGUSR1 makes the monitor fall silent, as a console whose link back is broken: it still\n"

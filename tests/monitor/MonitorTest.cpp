@@ -1,7 +1,8 @@
 // The bytes on the wire and what the console makes of them: the encoder, the console units, the
 // monitor's lines, a run with its summary, its subscribers, its meters and what it sends (tables in
 // tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's oscsend
-// (another encoder), raw datagrams, queries, changes to subscribers, delay, silence and meter frames.
+// (another encoder), raw datagrams, queries, changes to subscribers, delay, silence, meter frames,
+// and "/xinfo" broadcasts in a network namespace of the test's own.
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
 #include "osc/ConsoleUnits.h"
@@ -10,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <bit>
 #include <cmath>
 #include <csignal>
+#include <poll.h>
 #include <regex>
 #include <set>
 
@@ -278,4 +281,32 @@ TEST(MonitorProgram, StreamsMeters)
     frames.resize(frames.size() + client.TakeAll().size());
     EXPECT_EQ(monitor.Lines().at(2),
               "summary: 1 message, 0 malformed datagrams, " + std::to_string(frames.size()) + " meter frames sent");
+}
+
+// Run by monitor_broadcast_test in a network namespace of its own with a virtual interface: bound to
+// 0.0.0.0, the monitor answers "/xinfo" sent to 255.255.255.255 and to the interface's broadcast
+// address, to the asker, from the interface's address and the console's port.
+TEST(MonitorBroadcast, AnswersXinfoFromTheInterface)
+{
+    const char* own = std::getenv("QUILLON_OWN_ADDRESS");
+    if (own == nullptr)
+        GTEST_SKIP() << "runs as monitor_broadcast_test, in a network namespace of its own";
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "0.0.0.0", "--timeout", "60"}));
+    ASSERT_TRUE(monitor.WaitForLine("listening on 0.0.0.0:10023"));
+    const int asker = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), on = 1;
+    ::setsockopt(asker, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // Connected to the interface's address and port 10023, the socket takes datagrams from there alone.
+    const sockaddr_in console{AF_INET, htons(10023), {::inet_addr(own)}, {}};
+    ::connect(asker, reinterpret_cast<const sockaddr*>(&console), sizeof console);
+    for (const char* to : {"255.255.255.255", static_cast<const char*>(std::getenv("QUILLON_OWN_BROADCAST"))}) {
+        const sockaddr_in address{AF_INET, htons(10023), {::inet_addr(to)}, {}};
+        ::sendto(asker, "/xinfo\0\0", 8, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        std::uint8_t reply[2048];
+        pollfd ready{asker, POLLIN, 0};
+        const ssize_t length = ::poll(&ready, 1, 20000) == 1 ? ::recv(asker, reply, sizeof reply, 0) : 0;
+        EXPECT_EQ(Bytes(reply, reply + length),
+                  ParseBytes(R"("/xinfo"~ ",ssss"~ "0.0.0.0"~ "quillon-monitor"~ "X32C"~ "4.06"~)"))
+            << to;
+    }
+    ::close(asker);
 }
