@@ -2,8 +2,7 @@
 // values a query is answered with and a set changes.
 #include "monitor/ConsoleModel.h"
 
-#include "controls/AddressTable.h"
-#include "controls/ControlMap.h"
+#include "monitor/Meters.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/Numbers.h"
 #include "osc/ConsoleUnits.h"
@@ -17,33 +16,71 @@
 
 namespace {
 
-enum class Meaning { Fader, OnSwitch, PreampGain, ChannelLink, ChannelBank, GroupBank, InitAll, Name, Subscribe };
+enum class Meaning {
+    Fader,
+    OnSwitch,
+    PreampGain,
+    ChannelLink,
+    ChannelBank,
+    GroupBank,
+    InitAll,
+    Name,
+    Subscribe,
+    Meters
+};
 
 // An address shape; each '#' is one decimal digit, and the digits together must lie in first..last.
+// The stand-in keeps values for first..held, the X32 Compact's 16 channels and 8 buses; -1 for none.
 struct AddressPattern {
     std::string_view pattern;
     int first;
     int last;
+    int held;
     Meaning meaning;
 };
 
-// The console's own ranges (32 channels, 16 buses, 8 DCAs, 128 preamps), of which Quillon uses part.
+// The console's own ranges: 32 channels, 16 buses, 8 DCAs, 128 preamps.
+constexpr AddressPattern kChannelFader{"/ch/##/mix/fader", 1, 32, 16, Meaning::Fader};
+constexpr AddressPattern kMainFader{"/main/st/mix/fader", 0, 0, 0, Meaning::Fader};
+constexpr AddressPattern kBusFader{"/bus/##/mix/fader", 1, 16, 8, Meaning::Fader};
+constexpr AddressPattern kChannelOn{"/ch/##/mix/on", 1, 32, 16, Meaning::OnSwitch};
+constexpr AddressPattern kMainOn{"/main/st/mix/on", 0, 0, 0, Meaning::OnSwitch};
+constexpr AddressPattern kChannelBank{"/-stat/chfaderbank", 0, 0, -1, Meaning::ChannelBank};
+constexpr AddressPattern kGroupBank{"/-stat/grpfaderbank", 0, 0, -1, Meaning::GroupBank};
+
 constexpr AddressPattern kAddressPatterns[] = {
-    {"/ch/##/mix/fader", 1, 32, Meaning::Fader},
-    {"/main/st/mix/fader", 0, 0, Meaning::Fader},
-    {"/dca/#/fader", 1, 8, Meaning::Fader},
-    {"/bus/##/mix/fader", 1, 16, Meaning::Fader},
-    {"/ch/##/mix/on", 1, 32, Meaning::OnSwitch},
-    {"/main/st/mix/on", 0, 0, Meaning::OnSwitch},
-    {"/headamp/###/gain", 0, 127, Meaning::PreampGain},
-    {"/-stat/chfaderbank", 0, 0, Meaning::ChannelBank},
-    {"/-stat/grpfaderbank", 0, 0, Meaning::GroupBank},
-    {"/-action/initall", 0, 0, Meaning::InitAll},
-    {"/ch/##/config/name", 1, 32, Meaning::Name},
-    {"/main/st/config/name", 0, 0, Meaning::Name},
-    {"/dca/#/config/name", 1, 8, Meaning::Name},
-    {"/bus/##/config/name", 1, 16, Meaning::Name},
-    {"/xremote", 0, 0, Meaning::Subscribe},
+    kChannelFader,
+    kMainFader,
+    {"/dca/#/fader", 1, 8, 8, Meaning::Fader},
+    kBusFader,
+    kChannelOn,
+    kMainOn,
+    {"/headamp/###/gain", 0, 127, 15, Meaning::PreampGain},
+    kChannelBank,
+    kGroupBank,
+    {"/-action/initall", 0, 0, -1, Meaning::InitAll},
+    {"/ch/##/config/name", 1, 32, 16, Meaning::Name},
+    {"/main/st/config/name", 0, 0, 0, Meaning::Name},
+    {"/dca/#/config/name", 1, 8, 8, Meaning::Name},
+    {"/bus/##/config/name", 1, 16, 8, Meaning::Name},
+    {"/xremote", 0, 0, -1, Meaning::Subscribe},
+    {"/meters", 0, 0, -1, Meaning::Meters},
+};
+
+// "/config/chlink/A-B" links channel A, odd, with B = A + 1; the stand-in keeps links up to 15-16.
+constexpr std::string_view kChannelLink = "/config/chlink/";
+constexpr int kHeldLinks = 15;
+
+// What the fader-bank values select on the console's surface. Quillon's "CHX 1-16" takes one value
+// of each bank, named together.
+struct BankValue {
+    const AddressPattern& bank;
+    float value;
+    std::string_view selects;
+};
+constexpr BankValue kBankValues[] = {
+    {kChannelBank, 0.1f, "CH 1-8"}, {kChannelBank, 0.2f, "CH 9-16"}, {kChannelBank, 0.01f, "CHX 1-16"},
+    {kGroupBank, 0.6f, "CHX 1-16"}, {kGroupBank, 0.1f, "DCA 1-8"},   {kGroupBank, 0.2f, "BUS 1-8"},
 };
 
 // What the console tells of itself in its answers to "/xinfo" and "/status".
@@ -70,20 +107,33 @@ bool Matches(std::string_view address, const AddressPattern& shape)
     return number >= shape.first && number <= shape.last;
 }
 
-// "/config/chlink/A-B": an odd channel A from 1 to 31 and B = A + 1, without leading zeros.
+// The shape's address for a number: its '#' digits from the right, zero-filled.
+std::string Spell(const AddressPattern& shape, int number)
+{
+    std::string address(shape.pattern);
+    for (auto digit = address.rbegin(); digit != address.rend(); ++digit) {
+        if (*digit == '#') {
+            *digit = static_cast<char>('0' + number % 10);
+            number /= 10;
+        }
+    }
+    return address;
+}
+
+std::string LinkAddress(int odd)
+{
+    return std::string(kChannelLink) + std::to_string(odd) + "-" + std::to_string(odd + 1);
+}
+
+// A link address: an odd channel A from 1 to 31 and B = A + 1, without leading zeros.
 bool IsChannelLink(std::string_view address)
 {
-    constexpr std::string_view kPrefix = "/config/chlink/";
-    if (!address.starts_with(kPrefix)) {
+    if (!address.starts_with(kChannelLink)) {
         return false;
     }
-    address.remove_prefix(kPrefix.size());
     int odd = 0;
-    const auto dash = std::from_chars(address.data(), address.data() + address.size(), odd);
-    if (dash.ec != std::errc() || address.front() == '0' || odd < 1 || odd > 31 || odd % 2 == 0) {
-        return false;
-    }
-    return address.substr(static_cast<std::size_t>(dash.ptr - address.data())) == "-" + std::to_string(odd + 1);
+    std::from_chars(address.data() + kChannelLink.size(), address.data() + address.size(), odd);
+    return odd >= 1 && odd <= 31 && odd % 2 == 1 && address == LinkAddress(odd);
 }
 
 std::optional<Meaning> MeaningOf(std::string_view address)
@@ -111,32 +161,26 @@ std::string TwoState(float value, const char* one, const char* zero)
     return "value " + FloatText(value) + ", neither " + one + " (1.0) nor " + zero + " (0.0)";
 }
 
-// Quillon's fader-bank buttons, by their rules: "bank CH 1-8" and the like; the other bank value a
-// button sends beside this one is named with it. 0.0 is a cleared button.
-std::string BankMeaning(int slot, float value)
+// "bank CH 1-8" and the like; a selection made of two bank values names the other one with it.
+// 0.0 is a cleared bank.
+std::string BankMeaning(const AddressPattern& bank, float value)
 {
     if (value == 0.0f) {
         return "bank cleared";
     }
-    static const AddressTable addresses = [] {
-        AddressTable table;
-        FillAddressTable(table);
-        return table;
-    }();
-    for (const Control& box : ControlsWith(ControlRole::FaderBank)) {
-        const BankRule& rule = kBankRules[static_cast<std::size_t>(box.bankRule)];
-        for (std::size_t i = 0; i < rule.slots.size(); ++i) {
-            if (rule.slots[i] != slot || rule.checkedValues[i] != value) {
-                continue;
-            }
-            std::string meaning = std::string("bank ") + box.text;
-            if (const int other = rule.slots[1 - i]; other >= 0) {
-                const std::string& address = addresses[static_cast<std::size_t>(other)];
-                meaning += " (with " + address.substr(address.rfind('/') + 1) + ' ' +
-                           FloatText(rule.checkedValues[1 - i]) + ")";
-            }
-            return meaning;
+    for (const BankValue& row : kBankValues) {
+        if (&row.bank != &bank || row.value != value) {
+            continue;
         }
+        std::string meaning = "bank " + std::string(row.selects);
+        for (const BankValue& other : kBankValues) {
+            if (&other != &row && other.selects == row.selects) {
+                const std::string_view address = other.bank.pattern;
+                meaning += " (with " + std::string(address.substr(address.rfind('/') + 1)) + ' ' +
+                           FloatText(other.value) + ")";
+            }
+        }
+        return meaning;
     }
     return "value " + FloatText(value);
 }
@@ -162,37 +206,20 @@ std::string NameMeaning(const DecodedMessage& message)
                                      : kept;
 }
 
-// A strip's name address, from the kind and number its fader has: "/ch/01/config/name",
-// "/main/st/config/name", "/dca/1/config/name" (one digit, as the DCA faders), "/bus/01/config/name".
-std::string NameAddress(const Control& fader)
-{
-    if (fader.strip == StripKind::MainMix) {
-        return "/main/st/config/name";
-    }
-    const bool dca = fader.strip == StripKind::Dca;
-    const std::string number = (!dca && fader.stripNumber < 10 ? "0" : "") + std::to_string(fader.stripNumber);
-    return (fader.strip == StripKind::Channel ? "/ch/" : dca ? "/dca/" : "/bus/") + number + "/config/name";
-}
-
 // What an initialised console holds: every channel and the main bus on, links off, faders and
 // gains at 0.0, names empty.
 std::map<std::string, OscArgument> InitialValues()
 {
-    AddressTable addresses;
-    FillAddressTable(addresses);
     std::map<std::string, OscArgument> values;
-    for (int slot = 0; slot < kSlotsInUse; ++slot) {
-        const std::string& address = addresses[static_cast<std::size_t>(slot)];
-        if (slot == kChannelBankSlot || slot == kGroupBankSlot || slot == kInitAllSlot) {
-            continue;
+    for (const AddressPattern& shape : kAddressPatterns) {
+        for (int number = shape.first; number <= shape.held; ++number) {
+            values.emplace(Spell(shape, number), shape.meaning == Meaning::OnSwitch ? OscArgument(std::int32_t{1})
+                                                 : shape.meaning == Meaning::Name   ? OscArgument(std::string())
+                                                                                    : OscArgument(0.0f));
         }
-        const Meaning meaning = *MeaningOf(address);
-        values.emplace(address, meaning == Meaning::OnSwitch      ? OscArgument(std::int32_t{1})
-                                : meaning == Meaning::ChannelLink ? OscArgument(std::int32_t{0})
-                                                                  : OscArgument(0.0f));
     }
-    for (const Control& fader : ControlsWith(ControlRole::Fader)) {
-        values.emplace(NameAddress(fader), std::string());
+    for (int odd = 1; odd <= kHeldLinks; odd += 2) {
+        values.emplace(LinkAddress(odd), std::int32_t{0});
     }
     return values;
 }
@@ -263,10 +290,11 @@ std::string NumberMeaning(Meaning meaning, const DecodedMessage& message)
         return TwoState(value, "linked", "unlinked");
     case Meaning::ChannelBank:
     case Meaning::GroupBank:
-        return BankMeaning(meaning == Meaning::ChannelBank ? kChannelBankSlot : kGroupBankSlot, value);
+        return BankMeaning(meaning == Meaning::ChannelBank ? kChannelBank : kGroupBank, value);
     case Meaning::InitAll:
     case Meaning::Name:
     case Meaning::Subscribe:
+    case Meaning::Meters:
         break;
     }
     return {};
@@ -314,6 +342,27 @@ ConsoleReply ConsoleTable::Receive(const DecodedMessage& message)
     return {};
 }
 
+std::vector<std::uint8_t> ConsoleTable::MeterFrame(double seconds) const
+{
+    const auto fader = [this](const AddressPattern& shape, int number) {
+        return std::get<float>(values_.at(Spell(shape, number)));
+    };
+    const auto on = [this](const AddressPattern& shape, int number) {
+        return std::get<std::int32_t>(values_.at(Spell(shape, number))) != 0;
+    };
+    MeterMix mix;
+    for (std::size_t i = 0; i < kMeterChannels; ++i) {
+        mix.channelFaders[i] = fader(kChannelFader, static_cast<int>(i) + 1);
+        mix.channelsOn[i] = on(kChannelOn, static_cast<int>(i) + 1);
+    }
+    for (std::size_t i = 0; i < kMeterBuses; ++i) {
+        mix.busFaders[i] = fader(kBusFader, static_cast<int>(i) + 1);
+    }
+    mix.mainFader = fader(kMainFader, 0);
+    mix.mainOn = on(kMainOn, 0);
+    return MeterDatagram(MeterLevels(seconds, mix));
+}
+
 std::string ConsoleMeaning(const DecodedMessage& message)
 {
     const std::optional<Meaning> meaning = MeaningOf(message.address);
@@ -326,6 +375,13 @@ std::string ConsoleMeaning(const DecodedMessage& message)
     }
     if (IsQuery(message)) {
         return "query";
+    }
+    if (meaning == Meaning::Meters) {
+        const std::optional<double> period = MeterPeriod(message);
+        return period ? "console surface meters every " + Fixed(*period * 1000.0, 0) + " ms for " +
+                            std::to_string(kMeterSeconds) + " s"
+                      : "not understood: the stand-in answers \"/meters/5\" with three ints, the last 1 or more "
+                        "(,siii)";
     }
     if (!meaning) {
         return {};

@@ -22,9 +22,9 @@ inline constexpr std::size_t kNameLength = 12;
 inline constexpr int kSubscriptionSeconds = 10;
 inline constexpr std::size_t kMaxSubscribers = 4;
 
-// What the console makes of a message to one of the addresses Quillon sends ("0.0 dB", "on",
-// "bank CH 1-8", "name \"Kick\"", "initialise console", ...), "query" for a query to any address;
-// empty otherwise.
+// What the console makes of a message to one of its addresses that the stand-in knows ("0.0 dB",
+// "on", "bank CH 1-8", "name \"Kick\"", "initialise console", a meter request, ...), "query" for a
+// query to any address; empty otherwise.
 std::string ConsoleMeaning(const DecodedMessage& message);
 
 // What the console sends for one message: the answer to a query, back to whoever asked, and the
@@ -34,9 +34,10 @@ struct ConsoleReply {
     std::vector<std::uint8_t> change;
 };
 
-// The values a console answers queries with, for the 74 faders, preamp gains, on switches and
-// links in Quillon's address table and the names of its 33 strips: what the last set said, or
-// what an initialised console holds.
+// The values a console answers queries with, for the X32 Compact's part of the console: the faders
+// of channels 1 to 16, the main bus, DCAs 1 to 8 and buses 1 to 8, preamps 000 to 015, the channel
+// and main on switches, links 1-2 to 15-16 and the names of those 33 strips: what the last set
+// said, or what an initialised console holds.
 class ConsoleTable {
 public:
     // `address` is where the console is reached, which it tells in its answers to "/xinfo" and
@@ -48,6 +49,9 @@ public:
     // query to one of the addresses gets the answer: that address with its value, ",f" for faders
     // and gains, ",i" for switches and links, ",s" for names. Anything else gives nothing.
     ConsoleReply Receive(const DecodedMessage& message);
+
+    // A meter frame at `seconds` since start, with the test signal through the mix held now.
+    std::vector<std::uint8_t> MeterFrame(double seconds) const;
 
 private:
     std::string address_;

@@ -2,6 +2,7 @@
 #include "monitor/MonitorLog.h"
 
 #include "monitor/ConsoleModel.h"
+#include "monitor/Meters.h"
 #include "monitor/Numbers.h"
 
 #include <algorithm>
@@ -139,6 +140,7 @@ std::vector<std::string> MonitorLog::Receive(std::span<const std::uint8_t> datag
     answers_.clear(); // also when the datagram holds no message
     changes_.clear();
     subscribes_ = false;
+    metersEvery_.reset();
     if (!result.Ok() || result.messages.empty()) {
         malformedCount_ += result.Ok() ? 0 : 1;
         return {DatagramLine(result, datagram.size(), seconds)};
@@ -168,12 +170,21 @@ void MonitorLog::Reply(const DecodedMessage& message)
         changes_.push_back(std::move(reply.change));
     }
     subscribes_ = subscribes_ || IsSubscription(message);
-    // A query asks for the state and leaves it as it was; a subscription asks for its changes.
+    const std::optional<double> metersEvery = MeterPeriod(message);
+    metersEvery_ = metersEvery ? metersEvery : metersEvery_;
+    // A query asks for the state and leaves it as it was; a subscription asks for its changes, a
+    // meter request for frames.
     if (IsQuery(message)) {
         ++queryCount_;
-    } else if (!IsSubscription(message)) {
+    } else if (!IsSubscription(message) && !metersEvery) {
         state_.insert_or_assign(message.address, message);
     }
+}
+
+std::vector<std::uint8_t> MonitorLog::MeterFrame(double seconds)
+{
+    ++meterFrameCount_;
+    return console_.MeterFrame(seconds);
 }
 
 std::string MonitorLog::SilenceLine(bool silent) const
@@ -211,14 +222,17 @@ std::string MonitorLog::JsonSummary(const std::vector<GapStatistic>& statistics)
     }
     return "{\"summary\":{\"messages\":" + std::to_string(messageCount_) +
            ",\"queries\":" + std::to_string(queryCount_) + ",\"malformed\":" + std::to_string(malformedCount_) +
+           (meterFrameCount_ > 0 ? ",\"meter_frames\":" + std::to_string(meterFrameCount_) : "") +
            ",\"gaps_ms\":" + gaps + ",\"state\":" + state + "]}}";
 }
 
 std::vector<std::string> MonitorLog::TextSummary(const std::vector<GapStatistic>& statistics) const
 {
     const std::string queries = queryCount_ > 0 ? " (" + Count(queryCount_, "query", "queries") + ")" : "";
-    std::vector<std::string> lines{"summary: " + Count(messageCount_, "message", "messages") + queries + ", " +
-                                   Count(malformedCount_, "malformed datagram", "malformed datagrams")};
+    std::vector<std::string> lines{
+        "summary: " + Count(messageCount_, "message", "messages") + queries + ", " +
+        Count(malformedCount_, "malformed datagram", "malformed datagrams") +
+        (meterFrameCount_ > 0 ? ", " + Count(meterFrameCount_, "meter frame", "meter frames") + " sent" : "")};
     std::string gaps = "gaps between messages (ms):";
     for (const GapStatistic& statistic : statistics) {
         gaps += (gaps.back() == ':' ? " " : ", ") + std::string(statistic.name) + ' ' + Fixed(statistic.value, 1);

@@ -45,11 +45,18 @@ public:
     const std::vector<std::vector<std::uint8_t>>& Changes() const { return changes_; }
     // Whether the last datagram received asked for the console's changes ("/xremote").
     bool Subscribes() const { return subscribes_; }
+    // The seconds between meter frames that the last datagram received asked for; empty when it
+    // asked for none.
+    std::optional<double> MetersEvery() const { return metersEvery_; }
+
+    // A meter frame at `seconds`, counted for the summary.
+    std::vector<std::uint8_t> MeterFrame(double seconds);
 
     // The line saying the console has fallen silent (it still receives) or answers again.
     std::string SilenceLine(bool silent) const;
 
-    // Counts, gap statistics, then every address received with its last message, sorted by address.
+    // Counts (meter frames sent among them, once there are any), gap statistics, then every address
+    // received with its last message, sorted by address.
     std::vector<std::string> Summary() const;
 
     std::size_t MessageCount() const { return messageCount_; }
@@ -71,6 +78,7 @@ private:
     std::size_t messageCount_ = 0;
     std::size_t malformedCount_ = 0;
     std::size_t queryCount_ = 0;
+    std::size_t meterFrameCount_ = 0;
     std::optional<double> lastMessageSeconds_;    // empty until the first message
     std::vector<double> gapsMs_;                  // one per message after the first
     std::map<std::string, DecodedMessage> state_; // last message to each address, queries and subscriptions left out
@@ -78,4 +86,5 @@ private:
     std::vector<std::vector<std::uint8_t>> answers_;
     std::vector<std::vector<std::uint8_t>> changes_;
     bool subscribes_ = false;
+    std::optional<double> metersEvery_;
 };

@@ -33,7 +33,9 @@ constexpr char kUsage[] =
     "  --json    the same as JSON Lines, one object per line\n"
     "  --answer  answer each query (a message without arguments) with the value the console holds,\n"
     "            and \"/xinfo\" and \"/status\" as the console does; send each value a set changes\n"
-    "            to whoever else sent \"/xremote\" in the last 10 seconds (4 at most)\n"
+    "            to whoever else sent \"/xremote\" in the last 10 seconds (4 at most); send meter\n"
+    "            frames of bank \"/meters/5\" to whoever asked for them in the last 10 seconds (4 at\n"
+    "            most), counted in the summary. Bound to 0.0.0.0, it answers \"/xinfo\" broadcasts.\n"
     "  --delay   send each answer and change MS milliseconds (0 to 10000, default 0) after the\n"
     "            datagram that called for it\n"
     "SIGUSR1 makes the monitor fall silent, as a console whose link back is broken: it still\n"
@@ -237,9 +239,9 @@ void ReceiveOne(int socket, const Options& options, MonitorLog& log, Outbox& out
 
 // Sends what is due from the monitor's port, as the console answers from its own. A lost datagram
 // is the receiver's to notice.
-void SendDue(int socket, Outbox& outbox, double seconds)
+void SendDue(int socket, Outbox& outbox, MonitorLog& log, double seconds)
 {
-    for (const Letter& letter : outbox.TakeDue(seconds)) {
+    for (const Letter& letter : outbox.TakeDue(seconds, log)) {
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(letter.to.port);
@@ -250,7 +252,8 @@ void SendDue(int socket, Outbox& outbox, double seconds)
 }
 
 // Receives until a stop signal, the --count-th message or the --timeout deadline; after the
-// --count-th, sends what still waits first.
+// --count-th, sends the answers and changes that still wait first. Sleeps in poll until a datagram
+// or a signal comes or something is due to be sent.
 int Serve(int socket, const Options& options, MonitorLog& log)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -260,7 +263,7 @@ int Serve(int socket, const Options& options, MonitorLog& log)
     for (;;) {
         const bool counted = options.count != 0 && log.MessageCount() >= options.count;
         const int waitMs = WaitMilliseconds(options, deadline);
-        if (waitMs == 0 || (counted && !outbox.NextDue())) {
+        if (waitMs == 0 || (counted && !outbox.HoldsLetters())) {
             break;
         }
         // poll skips a negative descriptor: once counted, nothing more is received.
@@ -277,7 +280,7 @@ int Serve(int socket, const Options& options, MonitorLog& log)
         if (ready[0].revents != 0) {
             ReceiveOne(socket, options, log, outbox, start);
         }
-        SendDue(socket, outbox, SecondsSince(start));
+        SendDue(socket, outbox, log, SecondsSince(start));
     }
     return 0;
 }

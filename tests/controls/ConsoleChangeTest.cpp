@@ -1,5 +1,6 @@
-// What each message from the console means for the window (tests/data/console-change.tsv): a
-// value for a control by its number, a strip's name, the desk's scene recall, or nothing.
+// The controls' console addresses in slot order (tests/data/addresses.txt), and what each message
+// from the console means for the window (tests/data/console-change.tsv): a value for a control by
+// its number, a strip's name, the desk's scene recall, or nothing.
 #include "controls/ConsoleChange.h"
 #include "support/TestSupport.h"
 
@@ -7,6 +8,15 @@
 
 #include <array>
 #include <sstream>
+
+TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
+{
+    AddressTable table;
+    FillAddressTable(table);
+    const std::vector<Words> expected = ReadTable("addresses.txt");
+    for (std::size_t slot = 0; slot < kSlotCount; ++slot)
+        EXPECT_EQ(table[slot], expected.at(slot)[0]) << slot;
+}
 
 TEST(ConsoleChange, MessagesTable)
 {

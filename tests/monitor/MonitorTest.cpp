@@ -1,8 +1,8 @@
-// What the console makes of the bytes on the wire: the address table, the console units, the
-// monitor's lines, a run with its summary, its subscribers and what it sends (tables in
-// tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's
-// oscsend (another encoder), raw datagrams, queries, changes to subscribers, delay and silence.
-#include "controls/AddressTable.h"
+// The bytes on the wire and what the console makes of them: the console units, the
+// monitor's lines, a run with its summary, its subscribers, its meters and what it sends (tables in
+// tests/data); then the built quillon-monitor on 127.0.0.N with a message from liblo's oscsend
+// (another encoder), raw datagrams, queries, changes to subscribers, delay, silence, meter frames,
+// and "/xinfo" broadcasts in a network namespace of the test's own.
 #include "monitor/MonitorLog.h"
 #include "monitor/Outbox.h"
 #include "osc/ConsoleUnits.h"
@@ -10,17 +10,27 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <bit>
 #include <cmath>
 #include <csignal>
+#include <poll.h>
 #include <regex>
+#include <set>
 
-TEST(AddressTable, HoldsTheConsoleAddressesInSlotOrder)
+// A meter frame's 27 levels in dBFS, once its bytes before them are checked ("/meters/5", ",b", the
+// blob's size 112 big-endian as OSC, the count 27 little-endian as the console) and its channels lie
+// within -40 to -6 dBFS.
+static std::vector<double> MeterDb(const Bytes& frame)
 {
-    AddressTable table;
-    FillAddressTable(table);
-    const std::vector<Words> expected = ReadTable("addresses.txt");
-    for (std::size_t slot = 0; slot < kSlotCount; ++slot)
-        EXPECT_EQ(table[slot], expected.at(slot)[0]) << slot;
+    EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 24), ParseBytes(R"("/meters/5"~ ",b"~ 00000070 1B000000)"));
+    std::vector<double> db;
+    for (std::size_t i = 24; i + 4 <= frame.size(); i += 4)
+        db.push_back(20 * std::log10(std::bit_cast<float>(frame[i] | frame[i + 1] << 8 | frame[i + 2] << 16 |
+                                                          std::uint32_t(frame[i + 3]) << 24)));
+    EXPECT_TRUE(db.size() == 27 &&
+                std::all_of(db.begin(), db.begin() + 16, [](double db) { return db > -40.01 && db < -5.99; }));
+    return db;
 }
 
 TEST(ConsoleUnits, LawTable)
@@ -94,6 +104,35 @@ TEST(MonitorOutbox, SilenceDropsWhatWaits)
     outbox.SetSilent(true);
     outbox.Post(log, Peer{}, 0.1);
     EXPECT_FALSE(outbox.NextDue());
+}
+
+TEST(MonitorMeters, FollowTheMixTable)
+{
+    for (const Words& row : ReadTable("monitor-meters.tsv")) {
+        MonitorLog log(OutputFormat::Text);
+        for (auto set = row.begin(); set != row.end() - 2; ++set)
+            log.Receive(ParseBytes(*set), 0.0);
+        const std::vector<double> db = MeterDb(log.MeterFrame(1.0));
+        const double expected = row.back() == "silence" ? -128 : db[0] + std::stod(row.back());
+        EXPECT_NEAR(db.at(std::stoul(row.end()[-2])), expected, 0.01) << row[0] << " meter " << row.end()[-2];
+    }
+}
+
+TEST(MonitorMeters, TimesTable)
+{
+    MonitorLog log(OutputFormat::Text);
+    Outbox outbox(0.0);
+    for (const Words& row : ReadTable("monitor-meter-times.tsv")) {
+        const double seconds = std::stod(row[0]);
+        log.Receive(ParseBytes(R"("/meters"~ ",siii"~ "/meters/5"~ 00000000 00000001 )" + row[2]), seconds);
+        outbox.Post(log, Peer{std::uint32_t(row[1][0]), 1}, seconds);
+        if (row[1] == "silent" || row[1] == "answering")
+            outbox.SetSilent(row[1] == "silent");
+        std::string sent;
+        for (const Letter& letter : outbox.TakeDue(seconds, log))
+            sent += (sent.empty() ? "" : " ") + std::string(1, char(letter.to.address));
+        EXPECT_EQ(sent, row[3]) << row[0];
+    }
 }
 
 // Port 0 takes a free port and says which; a malformed datagram, then a message that ends the run
@@ -192,4 +231,51 @@ TEST(MonitorProgram, RefusesBadOptions)
         EXPECT_EQ(monitor.Finish(), 2) << options[0];
         EXPECT_TRUE(monitor.Lines().at(0).starts_with("quillon-monitor: ")) << options[0];
     }
+}
+
+// --answer streams meter frames to whoever asks, each channel moving in a phase of its own; the
+// summary counts every frame sent. MonitorMeters checks them against the mix.
+TEST(MonitorProgram, StreamsMeters)
+{
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "127.0.0.130", "--port", "0", "--timeout", "60"}));
+    const int port = std::stoi(monitor.WaitForLine("listening on 127.0.0.130:").value_or("no line: 0").substr(25));
+    UdpReceiver client(131, 0);
+    ASSERT_TRUE(client.SendTo(130, port, ParseBytes(R"("/meters"~ ",siii"~ "/meters/5"~ 00000000 00000001 00000001)")));
+    std::vector<Bytes> frames = client.WaitFor(3);
+    ::kill(monitor.pid, SIGTERM);
+    ASSERT_EQ(monitor.Finish(), 0);
+    const std::vector<double> first = MeterDb(frames.at(0)), last = MeterDb(frames.at(2));
+    EXPECT_NE(last[0], first[0]);
+    EXPECT_EQ(std::set(last.begin(), last.begin() + 16).size(), 16u);
+    frames.resize(frames.size() + client.TakeAll().size());
+    EXPECT_EQ(monitor.Lines().at(2),
+              "summary: 1 message, 0 malformed datagrams, " + std::to_string(frames.size()) + " meter frames sent");
+}
+
+// Run by monitor_broadcast_test in a network namespace of its own with a virtual interface: bound to
+// 0.0.0.0, the monitor answers "/xinfo" sent to 255.255.255.255 and to the interface's broadcast
+// address, to the asker, from the interface's address and the console's port.
+TEST(MonitorBroadcast, AnswersXinfoFromTheInterface)
+{
+    const char* own = std::getenv("QUILLON_OWN_ADDRESS");
+    if (own == nullptr)
+        GTEST_SKIP() << "runs as monitor_broadcast_test, in a network namespace of its own";
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "0.0.0.0", "--timeout", "60"}));
+    ASSERT_TRUE(monitor.WaitForLine("listening on 0.0.0.0:10023"));
+    const int asker = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), on = 1;
+    ::setsockopt(asker, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // Connected to the interface's address and port 10023, the socket takes datagrams from there alone.
+    const sockaddr_in console{AF_INET, htons(10023), {::inet_addr(own)}, {}};
+    ::connect(asker, reinterpret_cast<const sockaddr*>(&console), sizeof console);
+    for (const char* to : {"255.255.255.255", static_cast<const char*>(std::getenv("QUILLON_OWN_BROADCAST"))}) {
+        const sockaddr_in address{AF_INET, htons(10023), {::inet_addr(to)}, {}};
+        ::sendto(asker, "/xinfo\0\0", 8, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        std::uint8_t reply[2048];
+        pollfd ready{asker, POLLIN, 0};
+        const ssize_t length = ::poll(&ready, 1, 20000) == 1 ? ::recv(asker, reply, sizeof reply, 0) : 0;
+        EXPECT_EQ(Bytes(reply, reply + length),
+                  ParseBytes(R"("/xinfo"~ ",ssss"~ "0.0.0.0"~ "quillon-monitor"~ "X32C"~ "4.06"~)"))
+            << to;
+    }
+    ::close(asker);
 }
