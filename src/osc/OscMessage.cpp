@@ -1,5 +1,5 @@
-// Encodes one OSC message with a single float or int32 argument, or with strings, into a caller's
-// zero-filled block.
+// Encodes one OSC message with a single float or int32 argument, with strings, or with a string and
+// int32s, into a caller's block.
 #include "osc/OscMessage.h"
 
 #include <bit>
@@ -13,13 +13,14 @@ constexpr std::ptrdiff_t PaddedTextSize(std::string_view text)
     return (static_cast<std::ptrdiff_t>(text.size()) + 4) & ~std::ptrdiff_t{3};
 }
 
-// Writes the text's bytes; the NUL and pad bytes are already zero because the block is zero-filled.
+// Writes the text's bytes, then its NUL and pad bytes: the block may hold anything before.
 std::ptrdiff_t AppendPaddedText(std::uint8_t* out, std::string_view text)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out[i] = static_cast<std::uint8_t>(text[i]);
+    const std::ptrdiff_t size = PaddedTextSize(text);
+    for (std::ptrdiff_t i = 0; i < size; ++i) {
+        out[i] = i < static_cast<std::ptrdiff_t>(text.size()) ? static_cast<std::uint8_t>(text[i]) : 0;
     }
-    return PaddedTextSize(text);
+    return size;
 }
 
 // OSC float32 and int32 are 32-bit patterns (IEEE 754 single, two's complement), most significant
@@ -82,6 +83,24 @@ std::ptrdiff_t BuildOscStringsMessage(std::uint8_t* block, std::string_view addr
     position += AppendPaddedText(block + position, typeTags);
     for (const std::string_view text : strings) {
         position += AppendPaddedText(block + position, text);
+    }
+    return position;
+}
+
+std::ptrdiff_t BuildOscStringIntsMessage(std::uint8_t* block, std::string_view address, std::string_view text,
+                                         std::span<const std::int32_t> numbers)
+{
+    const std::string typeTags = ",s" + std::string(numbers.size(), 'i');
+    const std::ptrdiff_t size = PaddedTextSize(address) + PaddedTextSize(typeTags) + PaddedTextSize(text) +
+                                4 * static_cast<std::ptrdiff_t>(numbers.size());
+    if (block == nullptr || size > kOscMessageSize) {
+        return 0;
+    }
+    std::ptrdiff_t position = AppendPaddedText(block, address);
+    position += AppendPaddedText(block + position, typeTags);
+    position += AppendPaddedText(block + position, text);
+    for (const std::int32_t number : numbers) {
+        position += AppendBigEndian(block + position, static_cast<std::uint32_t>(number));
     }
     return position;
 }
