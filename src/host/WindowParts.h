@@ -1,5 +1,6 @@
-// Inside HostWindow, shared by its three files: the controls by number (Window.cpp), the event
-// queue (EventQueue.cpp) and the requesters (Requesters.cpp). Nothing outside host/ sees it.
+// Inside HostWindow, shared by its files: the controls by number (Window.cpp), the event queue
+// (EventQueue.cpp), the requesters (Requesters.cpp) and the meters (MeterWidgets.cpp). Nothing
+// outside host/ sees it.
 #pragma once
 
 #include "host/Window.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class MeterPanel;
 class QLabel;
 class QShortcut;
 class QStatusBar;
@@ -78,7 +80,8 @@ struct HostWindow::Impl {
     QStatusBar* statusBar = nullptr;
     QLabel* statusField = nullptr;
     InputWatcher inputWatcher;
-    QLabel* indicator = nullptr; // made by the first ShowIndicator
+    QLabel* indicator = nullptr;  // made by the first ShowIndicator
+    MeterPanel* meters = nullptr; // made by the first CreateMeters; a child of the window
     std::map<int, ControlEntry> controls;
     std::vector<std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
     std::deque<Event> queue;

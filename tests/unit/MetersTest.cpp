@@ -1,4 +1,6 @@
-// The meters: the request's bytes, the console's frames good and broken (tests/data/meter-frames.tsv).
+// The meters: the request's bytes, the console's frames good and broken, and how a bar moves on a
+// clock of the test's own (tests/data/meter-frames.tsv, meter-ballistics.tsv).
+#include "host/MeterBallistics.h"
 #include "monitor/Numbers.h"
 #include "osc/MeterFrame.h"
 #include "osc/OscMessage.h"
@@ -38,5 +40,29 @@ TEST(MeterWire, FramesGoodAndBroken)
             }
         }
         EXPECT_EQ(taken, row[3]) << row[0];
+    }
+}
+
+TEST(MeterBar, RiseFallPeakClipAndFloor)
+{
+    meter::Bar bar;
+    const auto at = [](int ms) { return meter::Clock::time_point{} + std::chrono::milliseconds(100000 + ms); };
+    const auto number = [](const std::string& cell, float dash) { return cell == "-" ? dash : std::stof(cell); };
+    int now = 0;
+    for (const Words& row : ReadTable("meter-ballistics.tsv")) {
+        const int ms = std::stoi(row[1]);
+        for (now += 50; row[2] == "stream" && now <= ms; now += 50) {
+            bar.Feed(number(row[3], 0), at(now));
+        }
+        now = ms;
+        row[2] == "new"    ? void(bar = {})
+        : row[2] == "feed" ? bar.Feed(number(row[3], 0), at(ms))
+        : row[2] == "drop" ? bar.Drop(at(ms))
+                           : bar.Advance(at(ms));
+        const float peak = row[6] == "level" ? bar.Level() : number(row[6], bar.Peak());
+        EXPECT_TRUE(bar.Level() >= number(row[4], -INFINITY) && bar.Level() <= number(row[5], INFINITY) &&
+                    bar.Peak() == peak && (row[7] == "-" || bar.Clip() == (row[7] == "yes")))
+            << row[0] << " at " << ms << " ms: level " << bar.Level() << ", peak " << bar.Peak() << ", clip "
+            << bar.Clip();
     }
 }
