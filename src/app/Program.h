@@ -3,6 +3,7 @@
 
 #include "app/Follow.h"
 #include "app/Layout.h"
+#include "app/Meters.h"
 #include "host/Window.h"
 #include "osc/Handlers.h"
 
@@ -23,6 +24,7 @@ struct Program {
     Shell shell;
     StripNames names; // shown in tooltips; only the console names strips
     Follow follow;
+    Meters meters;
 };
 
 // The title names the build, so a user can tell which one runs.

@@ -1,0 +1,118 @@
+// The meters' places from the faders of the control map, and the console's frames to the window.
+#include "app/Meters.h"
+
+#include "app/Program.h"
+#include "host/Blocks.h"
+#include "host/Network.h"
+#include "osc/ControlMap.h"
+#include "osc/ControlNames.h"
+#include "osc/MeterFrame.h"
+#include "osc/OscMessage.h"
+
+#include <algorithm>
+#include <span>
+
+namespace {
+
+// A meter takes the gap right of its 20-pixel fader: from one pixel past it to 28 pixels right of
+// the fader's left edge, clear of the next strip's fader.
+constexpr int kGapFromFaderLeft = 21, kGapWidth = 7;
+
+// Where the strip of `fader` starts in a frame; -1 for a strip without a meter.
+int FirstLevel(const Control& fader)
+{
+    switch (fader.strip) {
+    case StripKind::Channel:
+        return static_cast<int>(kFirstChannelLevel) + fader.stripNumber - 1;
+    case StripKind::Bus:
+        return static_cast<int>(kFirstBusLevel) + fader.stripNumber - 1;
+    case StripKind::Main:
+        return static_cast<int>(kMainLeftLevel);
+    default:
+        return -1;
+    }
+}
+
+// "Channel 05 meter, Kick", "Bus 3 meter", "LR meter".
+QString MeterName(const Control& fader, const StripNames& names)
+{
+    const std::string spoken = SpokenName(fader); // "Channel 05 fader"
+    QString name = fader.strip == StripKind::Main
+                       ? QStringLiteral("LR meter")
+                       : QString::fromStdString(spoken.substr(0, spoken.rfind(' ')) + " meter");
+    if (const auto given = names.find(fader.number); given != names.end() && !given->second.isEmpty()) {
+        name += QStringLiteral(", ") + given->second;
+    }
+    return name;
+}
+
+// Meters in the order of their first level. The metered strips' levels follow each other without a
+// gap, so the frame's levels, up to main right, feed the meters' bars in turn.
+std::vector<const Control*> MeteredFaders()
+{
+    std::vector<const Control*> faders;
+    for (const Control& fader : ControlsWith(ControlRole::Fader)) {
+        if (FirstLevel(fader) >= 0) {
+            faders.push_back(&fader);
+        }
+    }
+    std::ranges::sort(faders, {}, [](const Control* fader) { return FirstLevel(*fader); });
+    return faders;
+}
+
+} // namespace
+
+std::vector<MeterPlace> MeterPlaces(const StripNames& names)
+{
+    std::vector<MeterPlace> places;
+    for (const Control* fader : MeteredFaders()) {
+        const auto [x, y, width, height] = fader->rect;
+        places.push_back({.x = x + kGapFromFaderLeft,
+                          .y = y,
+                          .width = kGapWidth,
+                          .height = height,
+                          .bars = fader->strip == StripKind::Main ? 2 : 1,
+                          .name = MeterName(*fader, names)});
+    }
+    return places;
+}
+
+void CreateMeters(Program& program)
+{
+    program.window.CreateMeters(MeterPlaces(program.names));
+}
+
+void RequestMeters(Program& program)
+{
+    std::uint8_t* block = AllocateZeroed(kOscMessageSize);
+    SendDatagram(program.mixer.link, block, BuildMeterRequest(block));
+    FreeBlock(block);
+}
+
+bool TakeMeterMessage(Program& program, const DecodedMessage& message)
+{
+    if (!IsMeterMessage(message)) {
+        return false;
+    }
+    if (const std::optional<MeterFrame> frame = DecodeMeterFrame(message)) {
+        // Channels, buses, main left and right: mono has no meter.
+        program.window.FeedMeters(std::span(*frame).first(kMainLeftLevel + 2));
+        ++program.meters.frames;
+    } else {
+        ++program.meters.ignored;
+    }
+    return true;
+}
+
+void DropMeters(Program& program)
+{
+    program.window.DropMeters();
+}
+
+void NameMeter(HostWindow& window, const StripNames& names, const Control& fader)
+{
+    const std::vector<const Control*> faders = MeteredFaders();
+    if (const auto found = std::ranges::find(faders, &fader); found != faders.end()) {
+        window.SetMeterName(static_cast<int>(found - faders.begin()), MeterName(fader, names));
+    }
+}
