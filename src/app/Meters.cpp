@@ -10,7 +10,6 @@
 #include "osc/OscMessage.h"
 
 #include <algorithm>
-#include <span>
 
 namespace {
 
@@ -18,7 +17,7 @@ namespace {
 // the fader's left edge, clear of the next strip's fader.
 constexpr int kGapFromFaderLeft = 21, kGapWidth = 7;
 
-// Where the strip of `fader` starts in a frame; -1 for a strip without a meter.
+// Where the levels of the strip of `fader` start in a frame; -1 for a strip without a meter.
 int FirstLevel(const Control& fader)
 {
     switch (fader.strip) {
@@ -46,8 +45,13 @@ QString MeterName(const Control& fader, const StripNames& names)
     return name;
 }
 
-// Meters in the order of their first level. The metered strips' levels follow each other without a
-// gap, so the frame's levels, up to main right, feed the meters' bars in turn.
+// The main bus has a bar for each side, left and right.
+int Bars(const Control& fader)
+{
+    return fader.strip == StripKind::Main ? 2 : 1;
+}
+
+// The meters' faders, in the control map's order.
 std::vector<const Control*> MeteredFaders()
 {
     std::vector<const Control*> faders;
@@ -56,7 +60,6 @@ std::vector<const Control*> MeteredFaders()
             faders.push_back(&fader);
         }
     }
-    std::ranges::sort(faders, {}, [](const Control* fader) { return FirstLevel(*fader); });
     return faders;
 }
 
@@ -71,7 +74,7 @@ std::vector<MeterPlace> MeterPlaces(const StripNames& names)
                           .y = y,
                           .width = kGapWidth,
                           .height = height,
-                          .bars = fader->strip == StripKind::Main ? 2 : 1,
+                          .bars = Bars(*fader),
                           .name = MeterName(*fader, names)});
     }
     return places;
@@ -95,8 +98,12 @@ bool TakeMeterMessage(Program& program, const DecodedMessage& message)
         return false;
     }
     if (const std::optional<MeterFrame> frame = DecodeMeterFrame(message)) {
-        // Channels, buses, main left and right: mono has no meter.
-        program.window.FeedMeters(std::span(*frame).first(kMainLeftLevel + 2));
+        std::vector<float> levels; // each meter's bars in turn; mono has none
+        for (const Control* fader : MeteredFaders()) {
+            const auto first = frame->begin() + FirstLevel(*fader);
+            levels.insert(levels.end(), first, first + Bars(*fader));
+        }
+        program.window.FeedMeters(levels);
         ++program.meters.frames;
     } else {
         ++program.meters.ignored;

@@ -17,9 +17,9 @@ struct Meters {
     long ignored = 0; // meter datagrams that broke the format or came from a bank not asked for
 };
 
-// The 25 meters in the console's order of levels: channels 1 to 16, buses 1 to 8, then the main
-// bus with its left and right bars. Each sits right of its fader, inside the strip's column; DCAs
-// have none. Named like the strip, with the console's name for it where `names` has one.
+// The 25 meters in the control map's order: channels 1 to 16, the main bus with its left and right
+// bars, buses 1 to 8. Each sits right of its fader, inside the strip's column; DCAs have none.
+// Named like the strip, with the console's name for it where `names` has one.
 std::vector<MeterPlace> MeterPlaces(const StripNames& names);
 
 // Draws the meters at the floor; at the start of following.
