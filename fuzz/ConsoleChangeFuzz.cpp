@@ -1,6 +1,8 @@
 // libFuzzer target: any datagram as the console's push or answer to a following window. What it
-// sets is a control that takes console values, a value within 0 to 1, or a short printable name.
+// sets is a control that takes console values, a value within 0 to 1, or a short printable name;
+// a meter frame is 27 levels, each silence or finite up to +18.07 dBFS, the top of the console's scale.
 #include "controls/ConsoleChange.h"
+#include "osc/MeterFrame.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -42,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     for (const DecodedMessage& message : DecodeDatagram({data, size}).messages) {
         Check(addresses.Interpret(message));
+        const std::optional<MeterFrame> frame = DecodeMeterFrame(message);
+        if (frame && !IsMeterMessage(message))
+            std::abort();
+        for (const float level : frame.value_or(MeterFrame{}))
+            if (std::isnan(level) || level > 18.07f || (std::isinf(level) && level > 0.0f))
+                std::abort();
     }
     return 0;
 }

@@ -29,7 +29,7 @@ if [ "${1:-}" != --inside ]; then
             { tail -n 50 "$dir/build.log"; return 1; }
     }
     echo "bench: building in $build64 and $build32" >&2
-    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_follow bench_x_probe --
+    configure_and_build "$build64" quillon quillon-monitor bench_floor bench_pacing bench_follow bench_meters bench_x_probe --
     configure_and_build "$build32" quillon quillon-monitor bench_floor -- \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i386-linux-gnu.cmake"
     loopback_only bash "$0" --inside "$build64" "$build32"
@@ -85,6 +85,8 @@ else
 fi
 run pacing offscreen "$bench/bench_pacing" 3
 run follow offscreen "$bench/bench_follow" 1000 10
+# The meters with Qt's accessibility bridge up, as under a screen reader: their own private X server.
+run meters bash "$repo/scripts/with-accessibility.sh" "$bench/bench_meters" 10
 
 # Sizes of the binaries as a package would ship them: stripped of symbols and debug sections.
 stripped_kib() {

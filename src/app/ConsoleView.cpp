@@ -1,6 +1,7 @@
 // A console value or name shown in the window; the user's hand wins over the console.
 #include "app/ConsoleView.h"
 
+#include "app/Meters.h"
 #include "controls/Handlers.h"
 #include "host/Text.h"
 #include "host/Window.h"
@@ -52,6 +53,7 @@ void ShowConsoleChange(HostWindow& window, StripNames& names, const ConsoleChang
         if (name != named) {
             name = named;
             RefreshStripDescriptions(window, change.control->number);
+            NameMeter(window, names, *change.control);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "app/Follow.h"
 
 #include "app/ConsoleView.h"
+#include "app/Meters.h"
 #include "app/Program.h"
 #include "app/ReadConsole.h"
 #include "app/Receive.h"
@@ -26,6 +27,9 @@ void Subscribe(Program& program)
 {
     Follow& follow = program.follow;
     SendBare(program.surface, "/xremote");
+    if (!follow.lost) {
+        RequestMeters(program); // they stream as long as the subscription, and are renewed with it
+    }
     follow.lastRenewal = Clock::now();
     follow.renewalDue = false;
     follow.renewalTimer->start(follow.renewal);
@@ -122,6 +126,7 @@ void Lost(Program& program)
     if (!program.follow.lost) {
         program.follow.lost = true;
         ShowState(program);
+        DropMeters(program);
     }
 }
 
@@ -151,6 +156,7 @@ void StartFollowing(Program& program)
         EnableWatch(p.surface.link.get(), true);
         Draw(p);
     });
+    CreateMeters(program);
     ListenToConsole(program);
     ReadAgain(program, true);
 }

@@ -3,6 +3,7 @@
 
 #include "app/Follow.h"
 #include "app/Layout.h"
+#include "app/Meters.h"
 #include "app/ReadConsole.h"
 #include "controls/Handlers.h"
 #include "host/Window.h"
@@ -26,6 +27,7 @@ struct Program {
     std::unique_ptr<ConsoleAddresses> consoleAddresses; // made when the program reads the console
     ConsoleRead read;
     Follow follow;
+    Meters meters;
 };
 
 // The title names the build, so a user can tell which one runs.

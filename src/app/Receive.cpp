@@ -3,6 +3,7 @@
 #include "app/Receive.h"
 
 #include "app/Follow.h"
+#include "app/Meters.h"
 #include "app/Program.h"
 #include "app/ReadConsole.h"
 #include "host/Network.h"
@@ -36,6 +37,9 @@ void ReceiveWhatCame(Program& program)
         // The console sends one message per datagram; anything else is not the console's.
         if (decoded.messages.size() != 1) {
             continue;
+        }
+        if (program.shell.follow && TakeMeterMessage(program, decoded.messages[0])) {
+            continue; // the meters pace their own drawing
         }
         const ConsoleChange change = program.consoleAddresses->Interpret(decoded.messages[0]);
         TakeAnswer(program, change);

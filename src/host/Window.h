@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 class QApplication;
 class QWidget;
@@ -34,6 +36,14 @@ enum class EventKind {
 enum class TextFieldStyle {
     DigitsOnly, // sunken border; the user can type only 0 to 9
     Caption,    // no border, narrower glyphs; still editable
+};
+
+// A level meter of the window: its place, one bar or two side by side (left and right), and what a
+// screen reader calls it.
+struct MeterPlace {
+    int x = 0, y = 0, width = 0, height = 0;
+    int bars = 1;
+    QString name;
 };
 
 class HostWindow {
@@ -106,6 +116,17 @@ public:
     void ShowIndicator(int x, int y, int width, int height, const QString& text);
     QString IndicatorText() const;
 
+    // Level meters, numbered from 0 in the order given, replacing any made before. They draw
+    // -60 dBFS (bottom) to 0 dBFS (top), take no input and no focus, and are no controls.
+    void CreateMeters(const std::vector<MeterPlace>& places);
+    // One frame: a level in dBFS for each bar, meter 0's bars first; NaN and minus infinity are
+    // silence. A bar rises at once, falls, holds its peak and latches a clip mark; without a new
+    // frame for half a second the meters fall to the floor.
+    void FeedMeters(std::span<const float> levels);
+    void SetMeterName(int meter, const QString& name);
+    // The console is gone: every meter falls to the floor.
+    void DropMeters();
+
     // Modal; one OK button, no icon.
     void ShowMessage(const QString& title, const QString& text);
     // Modal file dialogs. `patterns` alternates descriptions and patterns separated by "|";
@@ -117,6 +138,7 @@ public:
     // The real widgets, for tests and screenshots.
     QWidget* MainWindow() const;
     QWidget* Control(int number) const;
+    QWidget* Meter(int meter) const; // null for a meter never created
 
 private:
     struct Impl;

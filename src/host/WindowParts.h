@@ -1,6 +1,6 @@
 // Inside HostWindow, shared by its files: the controls by number (Window.cpp), the event queue
-// (EventQueue.cpp), the requesters and cursors (Requesters.cpp) and what tooltips and screen readers
-// say (Descriptions.cpp). Nothing outside host/ sees it.
+// (EventQueue.cpp), the requesters and cursors (Requesters.cpp), what tooltips and screen readers
+// say (Descriptions.cpp) and the meters (MeterWidgets.cpp). Nothing outside host/ sees it.
 #pragma once
 
 #include "host/Window.h"
@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class MeterPanel;
 class QLabel;
 class QShortcut;
 class QStatusBar;
@@ -80,7 +81,8 @@ struct HostWindow::Impl {
     QStatusBar* statusBar = nullptr;
     QLabel* statusField = nullptr;
     InputWatcher inputWatcher;
-    QLabel* indicator = nullptr; // made by the first ShowIndicator
+    QLabel* indicator = nullptr;  // made by the first ShowIndicator
+    MeterPanel* meters = nullptr; // made by the first CreateMeters; a child of the window
     std::map<int, ControlEntry> controls;
     std::vector<std::unique_ptr<QShortcut>> returnShortcuts; // Return and keypad Enter
     std::deque<Event> queue;

@@ -1,5 +1,5 @@
-// Encodes one OSC message with a single float or int32 argument, or with strings, into a caller's
-// block, whatever it held before.
+// Encodes one OSC message with a single float or int32 argument, with strings, or with a string and
+// int32s, into a caller's block.
 #include "osc/OscMessage.h"
 
 #include <algorithm>
@@ -82,6 +82,24 @@ std::ptrdiff_t BuildOscStringsMessage(std::uint8_t* block, std::string_view addr
     position += AppendPaddedText(block + position, typeTags);
     for (const std::string_view text : strings) {
         position += AppendPaddedText(block + position, text);
+    }
+    return position;
+}
+
+std::ptrdiff_t BuildOscStringIntsMessage(std::uint8_t* block, std::string_view address, std::string_view text,
+                                         std::span<const std::int32_t> numbers)
+{
+    const std::string typeTags = ",s" + std::string(numbers.size(), 'i');
+    const std::ptrdiff_t size = PaddedTextSize(address) + PaddedTextSize(typeTags) + PaddedTextSize(text) +
+                                4 * static_cast<std::ptrdiff_t>(numbers.size());
+    if (block == nullptr || size > kOscMessageSize) {
+        return 0;
+    }
+    std::ptrdiff_t position = AppendPaddedText(block, address);
+    position += AppendPaddedText(block + position, typeTags);
+    position += AppendPaddedText(block + position, text);
+    for (const std::int32_t number : numbers) {
+        position += AppendBigEndian(block + position, static_cast<std::uint32_t>(number));
     }
     return position;
 }

@@ -1,8 +1,10 @@
-// OSC 1.0 encoding of one message with one number argument, or with strings, into a caller's block.
+// OSC 1.0 encoding of one message with one number argument, with strings, or with a string and
+// int32s, into a block; every pad byte is written, so the block need not be zero-filled.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -28,3 +30,9 @@ std::ptrdiff_t BuildOscQuery(std::uint8_t* block, std::string_view address);
 // The strings hold no NUL byte. Same block and failure rules as BuildOscMessage.
 std::ptrdiff_t BuildOscStringsMessage(std::uint8_t* block, std::string_view address,
                                       const std::vector<std::string_view>& strings);
+
+// A message of one string and int32s: `address`, the type tag ",s" with one 'i' per number, the
+// string, then each number big-endian; how the console is asked for its meters. Same block and
+// failure rules as BuildOscMessage.
+std::ptrdiff_t BuildOscStringIntsMessage(std::uint8_t* block, std::string_view address, std::string_view text,
+                                         std::span<const std::int32_t> numbers);

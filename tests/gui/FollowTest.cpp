@@ -127,7 +127,8 @@ private Q_SLOTS:
             program.follow.renewal = std::chrono::milliseconds(100); // on its own timer, not the heartbeat's
             program.follow.heartbeat = std::chrono::hours(1);
         });
-        QTRY_VERIFY(std::ranges::count(console.Received(), "/xremote") >= 3);
+        QTRY_VERIFY(std::ranges::count(console.Received(), "/xremote") >= 3 &&
+                    std::ranges::count(console.Received(), "/meters ,siii") >= 3);
         const std::vector<std::string> received = console.Received(); // subscribed right after the read
         QCOMPARE(std::ranges::find(received, "/xremote") - received.begin(), std::ptrdiff_t{107});
     }
@@ -138,7 +139,7 @@ private Q_SLOTS:
         FakeConsole console(85);
         ProgramUnderTest p(86, ConfigFor(85));
         p.Do(u"key 84 PgUp"_s);
-        QTRY_VERIFY(!console.Received().empty());
+        QTRY_COMPARE(console.Received(), std::vector<std::string>{"/ch/01/mix/fader ,f"}); // no meters asked for
         console.Push(Push("/ch/02/mix/fader", R"(",f"~ 3F000000)"));
         QTest::qWait(300);
         p.Pump();
