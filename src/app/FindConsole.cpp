@@ -9,12 +9,12 @@
 #include "osc/OscDecoder.h"
 #include "osc/OscMessage.h"
 
-#include <QDir>
 #include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace {
 
@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 // The first question can go unanswered while the network learns the console's hardware address.
 constexpr int kQuestions = 3;
 constexpr std::chrono::milliseconds kQuestionGap{1000};
-constexpr std::uint32_t kEveryone = 0xFFFFFFFF; // 255.255.255.255 in either byte order
+constexpr std::uint32_t kEveryone = 0xFFFFFFFF;    // 255.255.255.255 in either byte order
+constexpr std::string_view kWhoIsThere = "/xinfo"; // a console answers with its address, name, model, firmware
 
 // Text from the network made safe to print: a control character becomes "?".
 QString Printable(const std::string& text)
@@ -34,11 +35,11 @@ QString Printable(const std::string& text)
     return printable;
 }
 
-// A console's answer is "/xinfo" with four strings (address, name, model, firmware) from its port.
+// A console's answer: the question's address with four strings, from the console's port.
 std::optional<QString> ConsoleLine(std::span<const std::uint8_t> datagram, std::uint32_t from, std::uint16_t port)
 {
     const DecodeResult decoded = DecodeDatagram(datagram);
-    if (port != kMixerPort || decoded.messages.size() != 1 || decoded.messages[0].address != "/xinfo" ||
+    if (port != kMixerPort || decoded.messages.size() != 1 || decoded.messages[0].address != kWhoIsThere ||
         decoded.messages[0].typeTags != ",ssss") {
         return std::nullopt;
     }
@@ -76,18 +77,16 @@ void WriteConfig(FindResult& result)
     for (const QString& octet : dotted.split(u'.')) {
         WriteLine(file, octet);
     }
-    if (CloseFile(file) && created) {
-        result.written = QDir::current().absoluteFilePath(QStringLiteral("config.ini"));
-    } else {
-        result.writeError = file.error;
-    }
+    result.written = CloseFile(file) && created;
+    result.writeError = file.error;
 }
 
 // What went wrong, as one sentence; empty when nothing did.
 QString Trouble(const FindResult& result, bool write)
 {
     if (result.consoles.empty()) {
-        return QStringLiteral("No console answered /xinfo on port %1; asked %2 times at %3.")
+        return QStringLiteral("No console answered %1 on port %2; asked %3 times at %4.")
+            .arg(QLatin1StringView(kWhoIsThere))
             .arg(kMixerPort)
             .arg(kQuestions)
             .arg(result.asked.join(QStringLiteral(", ")));
@@ -95,8 +94,7 @@ QString Trouble(const FindResult& result, bool write)
     if (write && result.consoles.size() > 1) {
         return QStringLiteral("%1 consoles answered; config.ini was not changed.").arg(result.consoles.size());
     }
-    return write && result.written.isEmpty() ? QStringLiteral("config.ini was not written: ") + result.writeError
-                                             : QString();
+    return write && !result.written ? QStringLiteral("config.ini was not written: ") + result.writeError : QString();
 }
 
 } // namespace
@@ -104,31 +102,31 @@ QString Trouble(const FindResult& result, bool write)
 FindResult FindConsoles(bool write)
 {
     FindResult result;
+    Connection* link = OpenBroadcastConnection(kMixerPort);
+    if (link == nullptr) {
+        result.asked << QStringLiteral("nothing: no UDP socket could be made");
+        return result;
+    }
     std::vector<std::uint32_t> targets{kEveryone};
     for (const std::uint32_t address : BroadcastAddresses()) {
         if (address != kEveryone) {
             targets.push_back(address);
         }
     }
-    std::vector<QString> refused(targets.size());
     std::uint8_t question[kOscMessageSize] = {};
-    const std::ptrdiff_t length = BuildOscQuery(question, "/xinfo");
-    Connection* link = OpenBroadcastConnection(kMixerPort);
+    const std::ptrdiff_t length = BuildOscQuery(question, kWhoIsThere);
     const Clock::time_point start = Clock::now();
-    for (int round = 1; round <= kQuestions && link != nullptr; ++round) {
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            const QString why = SendDatagramTo(link, targets[i], question, length);
-            refused[i] = why.isEmpty() ? refused[i] : why;
+    for (int round = 1; round <= kQuestions; ++round) {
+        for (const std::uint32_t address : targets) {
+            const QString refused = SendDatagramTo(link, address, question, length);
+            if (round == 1) {
+                result.asked << DottedNetworkIPv4(address) +
+                                    (refused.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(refused));
+            }
         }
         Listen(link, start + round * kQuestionGap, result.consoles);
     }
     CloseConnection(link);
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        result.asked << DottedNetworkIPv4(targets[i]) + (link == nullptr ? QStringLiteral(" (no socket)")
-                                                         : refused[i].isEmpty()
-                                                             ? QString()
-                                                             : QStringLiteral(" (") + refused[i] + u')');
-    }
     if (write && result.consoles.size() == 1) {
         WriteConfig(result);
     }
@@ -140,9 +138,8 @@ int PrintFindResult(const FindResult& result, bool write)
     for (const FoundConsole& console : result.consoles) {
         std::cout << console.line.toStdString() << '\n';
     }
-    if (!result.written.isEmpty()) {
-        std::cout << "Wrote " << DottedNetworkIPv4(result.consoles[0].address).toStdString() << " into "
-                  << result.written.toStdString() << '\n';
+    if (result.written) {
+        std::cout << "Wrote " << DottedNetworkIPv4(result.consoles[0].address).toStdString() << " into config.ini\n";
     }
     std::cout.flush();
     const QString trouble = Trouble(result, write);

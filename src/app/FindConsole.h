@@ -17,7 +17,7 @@ struct FoundConsole {
 struct FindResult {
     std::vector<FoundConsole> consoles; // one per source address, in the order they first answered
     QStringList asked;                  // each address asked, with the reason when the send was refused
-    QString written;                    // --write: the path of the config.ini written; empty when none was
+    bool written = false;               // --write: config.ini now names the one console
     QString writeError;                 // why config.ini could not be written
 };
 
