@@ -6,6 +6,7 @@
 #include "osc/ControlMap.h"
 #include "osc/Handlers.h"
 #include "scene/SceneFormat.h"
+#include "scene/Snapshot.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void LoadScene(Mixer& mixer)
             DrainPendingEvents(window);
             return;
         }
+        KeepSnapshot(window, QStringLiteral("Load")); // the mix this file is about to replace
         window.SetBusy(true);
         DrainPendingEvents(window);
         SendAndSettle(mixer, kInitAllSlot, 1.0f);

@@ -6,6 +6,7 @@
 #include "osc/Handlers.h"
 #include "scene/LoadScene.h"
 #include "scene/SceneFormat.h"
+#include "scene/Snapshot.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ void ZeroPreamps(Mixer& mixer)
 bool ResetAll(Mixer& mixer, const std::function<bool()>& configure)
 {
     HostWindow& window = mixer.window;
+    KeepSnapshot(window, QStringLiteral("Reset"));
     window.SetBusy(true);
     DrainPendingEvents(window);
     if (!configure()) {
