@@ -20,7 +20,8 @@ constexpr std::string_view kUsage =
     "                  question (/xinfo) every few seconds notices a console that stops answering\n"
     "  --find          ask every network who is there (/xinfo by broadcast to port 10023, 3 times in\n"
     "                  3 s) and print one line per console that answers: its address, name, model\n"
-    "                  and firmware, separated by tabs; then end, or open the window with a start option\n"
+    "                  and firmware, separated by tabs; then end, or with --read-console or --follow\n"
+    "                  open the window\n"
     "  --write         with --find: when exactly one console answered, write its address into\n"
     "                  config.ini; otherwise write nothing and exit 1\n";
 

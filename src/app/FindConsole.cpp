@@ -104,7 +104,7 @@ FindResult FindConsoles(bool write)
     FindResult result;
     Connection* link = OpenBroadcastConnection(kMixerPort);
     if (link == nullptr) {
-        result.asked << QStringLiteral("nothing: no UDP socket could be made");
+        result.asked << QStringLiteral("no address (no UDP socket could be made)");
         return result;
     }
     std::vector<std::uint32_t> targets{kEveryone};
@@ -155,14 +155,11 @@ void TellFindResult(HostWindow& window, const FindResult& result)
     if (count == 1 && result.writeError.isEmpty()) {
         return;
     }
-    QStringList text{count == 1  ? QStringLiteral("config.ini was not written: ") + result.writeError
-                     : count > 1 ? QStringLiteral("%1 consoles answered:").arg(count)
-                                 : Trouble(result, false)};
+    QStringList text{count > 1 ? QStringLiteral("%1 consoles answered:").arg(count) : Trouble(result, true)};
     for (const FoundConsole& console : result.consoles) {
         text << console.line;
     }
     text << QString()
-         << QStringLiteral("config.ini was not changed. Pick the console with Edit Config.ini or "
-                           "quillon --find.");
+         << QStringLiteral("config.ini was not changed. Pick the console with Edit Config.ini or quillon --find.");
     window.ShowMessage(QStringLiteral("Quillon"), text.join(u'\n'));
 }
