@@ -12,7 +12,7 @@ namespace {
 
 const Words kBroadcasts{"255.255.255.255", "10023", "", "192.0.2.255", "10023", "", "198.51.100.255", "10023", ""};
 
-// Counts what arrives at each socket of a row ("address:port"), " other" than the question apart; a
+// Counts what arrives at each socket of a row, by its address, " other" than the question apart; a
 // question at a broadcast address each console answers with its datagram (to quillon's port on
 // any local address: its socket is bound to them all).
 void Serve(const std::stop_token& stop, std::deque<UdpReceiver>& sockets, const Words& row,
@@ -23,8 +23,7 @@ void Serve(const std::stop_token& stop, std::deque<UdpReceiver>& sockets, const 
             int port = 0;
             const Bytes datagram = sockets[i].TakeOne(port, std::chrono::milliseconds(5));
             if (!datagram.empty())
-                ++heard[row[5 + 3 * i] + ':' + row[6 + 3 * i] +
-                        (datagram == ParseBytes(R"("/xinfo"~ ","~)") ? "" : " other")];
+                ++heard[row[5 + 3 * i] + (datagram == ParseBytes(R"("/xinfo"~ ","~)") ? "" : " other")];
             for (std::size_t c = 3; !datagram.empty() && i < 3 && c < sockets.size(); ++c)
                 sockets[c].SendTo(1, port, ParseBytes(row[7 + 3 * c]));
         }
@@ -48,8 +47,7 @@ TEST(FindConsole, ListsEachConsoleThatAnswersFromItsPortOnce)
         ChildProcess quillon({"env", "-C", folder.path().toStdString(), QUILLON_COMMAND, "--find", row[1]});
         std::jthread console(Serve, std::ref(sockets), std::cref(row), std::ref(heard));
         EXPECT_EQ(quillon.Finish(), std::stoi(row[3]));
-        console.request_stop();
-        console.join();
+        console = {}; // stopped and joined
         std::string printed;
         for (const std::string& line : quillon.Lines())
             printed += (printed.empty() ? "" : "\n") + line;
@@ -57,7 +55,7 @@ TEST(FindConsole, ListsEachConsoleThatAnswersFromItsPortOnce)
         EXPECT_EQ(ReadFile(folder.filePath("config.ini")),
                   QByteArray::fromStdString(row[4] + '.').replace('.', "\r\n"));
         // Three questions to 255.255.255.255 and to each network's broadcast address, and nothing else.
-        EXPECT_EQ(heard, (std::map<std::string, int>{
-                             {"255.255.255.255:10023", 3}, {"192.0.2.255:10023", 3}, {"198.51.100.255:10023", 3}}));
+        EXPECT_EQ(heard,
+                  (std::map<std::string, int>{{"255.255.255.255", 3}, {"192.0.2.255", 3}, {"198.51.100.255", 3}}));
     }
 }
