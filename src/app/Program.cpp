@@ -3,6 +3,7 @@
 
 #include "app/Configuration.h"
 #include "app/Dispatch.h"
+#include "app/FindConsole.h"
 #include "app/Layout.h"
 #include "app/Receive.h"
 #include "host/Network.h"
@@ -17,6 +18,11 @@ QString WindowTitle()
 
 bool StartProgram(Program& program)
 {
+    if (program.shell.find) { // before config.ini is read, which it may replace
+        const FindResult found = FindConsoles(program.shell.write);
+        PrintFindResult(found, program.shell.write);
+        TellFindResult(program.window, found);
+    }
     FillAddressTable(program.surface.addresses);
     program.window.OpenMainWindow(kWindowWidth, kWindowHeight, WindowTitle());
     program.window.CreateStatusBar();

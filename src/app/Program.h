@@ -16,6 +16,8 @@ struct Shell {
     bool returnKeyArmed = false; // Return is a shortcut from the first value-field event on; never reset
     bool readConsole = false;    // --read-console: start from the console's mix
     bool follow = false;         // --follow: start from the console's mix and follow its changes
+    bool find = false;           // --find: look for consoles before anything else
+    bool write = false;          // --write: and point config.ini at the one found
     QString consoleAddress = {}; // dotted IPv4 text from config.ini
 };
 

@@ -1,11 +1,17 @@
 // The link to the console over BSD sockets: a non-blocking UDP socket that sends, and reads only with
-// --read-console or --follow, and then only what the console sends back to it.
+// --read-console or --follow, and then only what the console sends back to it; --find's socket
+// that asks every network.
 #include "host/Network.h"
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <optional>
@@ -99,6 +105,58 @@ long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdif
                                       reinterpret_cast<const sockaddr*>(&peer), sizeof peer));
 }
 
+std::unique_ptr<Connection> OpenBroadcastConnection(int port)
+{
+    const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (socket < 0) {
+        return nullptr;
+    }
+    auto connection = std::make_unique<Connection>(INADDR_BROADCAST, static_cast<std::uint16_t>(port), socket);
+    const int on = 1;
+    if (::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+        return nullptr;
+    }
+    return connection;
+}
+
+QString SendDatagramTo(Connection* connection, std::uint32_t address, const std::uint8_t* block, std::ptrdiff_t length)
+{
+    if (connection == nullptr || block == nullptr || length < 0) {
+        return QStringLiteral("no socket");
+    }
+    sockaddr_in peer = PeerOf(*connection);
+    peer.sin_addr.s_addr = address;
+    if (::sendto(connection->socket, block, static_cast<std::size_t>(length), 0,
+                 reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == length) {
+        return {};
+    }
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+std::vector<std::uint32_t> BroadcastAddresses()
+{
+    std::vector<std::uint32_t> found;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return found;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        const unsigned wanted = IFF_UP | IFF_BROADCAST;
+        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & wanted) != wanted) {
+            continue;
+        }
+        // The host part all ones; the bitwise rule holds in network byte order as well.
+        const std::uint32_t broadcast = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr |
+                                        ~reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr;
+        if (std::find(found.begin(), found.end(), broadcast) == found.end()) {
+            found.push_back(broadcast);
+        }
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
 long ReceiveDatagram(Connection* connection, std::uint8_t* buffer, std::size_t capacity, int milliseconds,
                      std::uint32_t& fromAddress, std::uint16_t& fromPort)
 {
@@ -154,4 +212,12 @@ QString DottedIPv4(std::uint32_t address)
         .arg((address >> 8) & 0xFF)
         .arg((address >> 16) & 0xFF)
         .arg((address >> 24) & 0xFF);
+}
+
+QString DottedNetworkIPv4(std::uint32_t address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    const in_addr parsed{address};
+    ::inet_ntop(AF_INET, &parsed, text, sizeof text);
+    return QString::fromLatin1(text);
 }

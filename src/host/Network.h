@@ -1,4 +1,5 @@
-// The UDP link to the console, the datagrams that come back on it, and the 32-bit address packing.
+// The UDP link to the console, the datagrams that come back on it, the broadcast question of
+// --find, and the 32-bit address packing.
 #pragma once
 
 #include <QString>
@@ -6,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -33,6 +35,20 @@ std::unique_ptr<Connection> OpenConnection(const QString& host, int port);
 // One datagram of `length` bytes; -1 when `connection` is null or the send is refused at once.
 long SendDatagram(Connection* connection, const std::uint8_t* block, std::ptrdiff_t length);
 
+// A socket like OpenConnection's that may also send to broadcast addresses (SO_BROADCAST), for
+// asking who is on the networks; its fixed destination is 255.255.255.255:port. Null when no
+// socket could be made.
+std::unique_ptr<Connection> OpenBroadcastConnection(int port);
+
+// One datagram to `address` (network byte order) at the connection's port: empty text when it
+// went, otherwise why not.
+QString SendDatagramTo(Connection* connection, std::uint32_t address, const std::uint8_t* block, std::ptrdiff_t length);
+
+// Each up IPv4 interface's own broadcast address, computed from its address and netmask, in
+// network byte order and without repeats; interfaces that cannot broadcast (loopback,
+// point-to-point links) have none.
+std::vector<std::uint32_t> BroadcastAddresses();
+
 // Waits up to `milliseconds` for one datagram on the link's socket (bound by its first send) and
 // copies at most `capacity` bytes of it; its length, or -1 when none came or `connection` is
 // null. `fromAddress` (network byte order) and `fromPort` (host byte order) say who sent it.
@@ -52,3 +68,6 @@ std::int64_t PackIPv4(std::int64_t first, std::int64_t second, std::int64_t thir
 // The four bytes of a packed address, low byte first, in decimal without leading zeros,
 // joined by ".": what the user reads as the console's address.
 QString DottedIPv4(std::uint32_t address);
+
+// The same for an address in network byte order, as ReceiveDatagram and BroadcastAddresses give it.
+QString DottedNetworkIPv4(std::uint32_t address);

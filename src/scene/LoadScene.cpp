@@ -6,6 +6,7 @@
 #include "host/TextFile.h"
 #include "host/Window.h"
 #include "scene/SceneFormat.h"
+#include "scene/Snapshot.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void LoadScene(ControlSurface& surface)
             DrainPendingEvents(window);
             return;
         }
+        KeepSnapshot(window, QStringLiteral("Load")); // the mix this file is about to replace
         window.SetBusy(true);
         DrainPendingEvents(window);
         SendAndSettle(surface, kInitAllSlot, 1.0f);

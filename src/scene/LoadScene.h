@@ -1,4 +1,4 @@
-// Load Scene: initialise the console, then set every control from a scene file and send it.
+// Load Scene: keep a snapshot, initialise the console, then set every control from a scene file and send it.
 #pragma once
 
 struct ControlSurface;

@@ -6,6 +6,7 @@
 #include "host/Window.h"
 #include "scene/LoadScene.h"
 #include "scene/SceneFormat.h"
+#include "scene/Snapshot.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ void ZeroPreamps(ControlSurface& surface)
 bool ResetAll(ControlSurface& surface, const std::function<bool()>& configure)
 {
     HostWindow& window = surface.window;
+    KeepSnapshot(window, QStringLiteral("Reset"));
     window.SetBusy(true);
     DrainPendingEvents(window);
     if (!configure()) {

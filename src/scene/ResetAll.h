@@ -1,4 +1,4 @@
-// Reset: re-read the configuration, initialise the console, and zero every control and parameter.
+// Reset: keep a snapshot, re-read the configuration, initialise the console, and zero every control and parameter.
 #pragma once
 
 #include <functional>

@@ -6,6 +6,17 @@
 #include "host/Window.h"
 #include "scene/SceneFormat.h"
 
+void WriteSceneLines(HostWindow& window, TextFile& file, bool letInputGo)
+{
+    int number = 0;
+    for (const SceneLine& line : SceneLines()) {
+        WriteLine(file, SceneLineText(line, window.GetControlText(line.source), window.GetControlState(line.source)));
+        if (SaveDrainsAfter(++number) && letInputGo) {
+            DrainPendingEvents(window);
+        }
+    }
+}
+
 void SaveScene(ControlSurface& surface)
 {
     HostWindow& window = surface.window;
@@ -19,14 +30,7 @@ void SaveScene(ControlSurface& surface)
         window.SetBusy(true);
         TextFile file;
         const bool created = CreateFileForWriting(file, path);
-        int number = 0;
-        for (const SceneLine& line : SceneLines()) {
-            WriteLine(file,
-                      SceneLineText(line, window.GetControlText(line.source), window.GetControlState(line.source)));
-            if (SaveDrainsAfter(++number)) {
-                DrainPendingEvents(window);
-            }
-        }
+        WriteSceneLines(window, file, true);
         saved = CloseFile(file) && created;
         reason = file.error;
     }

@@ -77,6 +77,7 @@ ProgramUnderTest::ProgramUnderTest(int lastOctet, const QByteArray& config, cons
     : previousDirectory_(QDir::currentPath()), console(lastOctet)
 {
     program.shell = options;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder_.filePath(QStringLiteral("state")))); // snapshots
     if (prepare) {
         prepare(program);
     }

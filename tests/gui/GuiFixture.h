@@ -121,8 +121,8 @@ class ProgramUnderTest {
 public:
     // Writes `config` (unless null) as config.ini into a fresh folder, makes that the current
     // directory and starts the program there with `options` (--read-console, --follow), after
-    // `prepare`, and lets the read at start run to its end unless `duringRead`. The test's socket
-    // listens on 127.0.0.N:10023.
+    // `prepare`, its snapshots under "state", and lets the read at start run to its end unless
+    // `duringRead`. The test's socket listens on 127.0.0.N:10023.
     ProgramUnderTest(int lastOctet, const QByteArray& config, const Shell& options = {},
                      const std::function<void(Program&)>& prepare = {}, bool duringRead = false);
     explicit ProgramUnderTest(int lastOctet) : ProgramUnderTest(lastOctet, ConfigFor(lastOctet)) {}

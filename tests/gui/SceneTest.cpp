@@ -32,6 +32,7 @@ private Q_SLOTS:
     void resetSendsItsSequenceAndZeroesTheWindow()
     {
         ProgramUnderTest p(40);
+        WriteFile(p.Path(u"state"_s), "a file where the snapshots' folder goes"); // Reset goes on without one
         p.Do(u"key 84 PgUp; click 79; click 190; click 67; type 156 30; return"_s);
         p.console.TakeAll();
         bool busy = false;
@@ -116,6 +117,27 @@ private Q_SLOTS:
         }
         p.Pump();
         QVERIFY(p.console.TakeAll().empty());
+    }
+
+    // Load and Reset first keep the mix as Save writes it (at start, then as loaded); the newest 50
+    // snapshots stay.
+    void snapshotsKeepTheMixBeforeLoadAndReset()
+    {
+        ProgramUnderTest p(120);
+        const QString shelf = p.Path(u"state/quillon/snapshots/"_s);
+        QDir().mkpath(shelf);
+        for (int second = 10; second < 59; ++second)
+            WriteFile(shelf + u"2000-01-01 00-00-%1 before Reset.scene"_s.arg(second), "old");
+        WriteFile(p.Path(u"in.scene"_s), TestData("example.scene"));
+        p.answerer.TypeFileName(p.Path(u"in.scene"_s));
+        p.Click(kLoadButton);
+        p.Click(kResetButton);
+        const QStringList kept = Entries(shelf);
+        QCOMPARE(kept.size(), 50);
+        QCOMPARE(kept[0], u"2000-01-01 00-00-11 before Reset.scene"_s);
+        const auto snapshot = [&](int i) { return std::pair(kept[i].mid(19), ReadFile(shelf + kept[i])); };
+        QCOMPARE(snapshot(48), std::pair(u" before Load.scene"_s, TestData("start-up.scene")));
+        QCOMPARE(snapshot(49), std::pair(u" before Reset.scene"_s, TestData("example.scene")));
     }
 
     void cancelledDialogsChangeNothing()

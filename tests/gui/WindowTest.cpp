@@ -138,6 +138,21 @@ private Q_SLOTS:
         QCOMPARE(std::pair(QApplication::topLevelWidgets().size(), SocketCount()), before);
     }
 
+    // --find with a start option, where no network can broadcast: a box says what was tried, then
+    // the window starts with config.ini as it is.
+    void findingNoConsoleTellsAndStartsAsUsual()
+    {
+        if (!OnlyLoopbackReachable())
+            QSKIP("--find would ask the networks here; it runs in a loopback-only network namespace");
+        ProgramUnderTest p(121, ConfigFor(121), Shell{.find = true, .write = true});
+        QCOMPARE(p.answerer.messages,
+                 (std::vector<SeenMessage>{
+                     {u"Quillon"_qs, u"No console answered /xinfo on port 10023; asked 3 times at 255.255.255.255 "
+                                     u"(Network is unreachable).\n\nconfig.ini was not changed. Pick the console with "
+                                     u"Edit Config.ini or quillon --find."_qs}}));
+        QVERIFY(p.started && p.program.shell.consoleAddress == u"127.0.0.121"_qs);
+    }
+
     void missingConfigTellsAndEnds()
     {
         ProgramUnderTest p(24, QByteArray());

@@ -150,7 +150,7 @@ const auto Send = [](const Link& l, const Bytes& m) { return SendDatagram(l.get(
 // every send arrives as one datagram, in order.
 TEST(Network, LinkOverLoopback)
 {
-    UdpReceiver mixer(2, 10024); // a port whose two bytes differ, so byte order shows
+    UdpReceiver console(2, 10024); // a port whose two bytes differ, so byte order shows
     const int sockets = SocketCount();
     const Link link(OpenConnection(u"127.0.0.2"_s, 10024));
     ASSERT_NE(link, nullptr);
@@ -161,7 +161,7 @@ TEST(Network, LinkOverLoopback)
     const std::vector<Bytes> sent{ParseBytes(R"("/-action/initall"~ ",f"~ 3F800000)"), kFader, kFader};
     for (const Bytes& message : sent)
         EXPECT_EQ(Send(link, message), std::ssize(message));
-    EXPECT_EQ(mixer.WaitFor(sent.size()), sent);
+    EXPECT_EQ(console.WaitFor(sent.size()), sent);
 
     // No link to nowhere or to every host; a name resolves; an unreachable network fails at once.
     EXPECT_EQ(Link(OpenConnection(QString(), 10023)), nullptr);

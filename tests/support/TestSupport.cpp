@@ -20,12 +20,13 @@ static sockaddr_in Loopback(int lastOctet, int port)
     return {AF_INET, htons(static_cast<std::uint16_t>(port)), {address}, {}};
 }
 
-int BindLoopbackUdp(int lastOctet, int port)
+int BindUdp(const std::string& address, int port)
 {
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const sockaddr_in local = Loopback(lastOctet, port);
+    sockaddr_in local = Loopback(0, port);
+    ::inet_pton(AF_INET, address.c_str(), &local.sin_addr);
     if (::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        throw std::runtime_error("bind 127.0.0." + std::to_string(lastOctet) + ": " + std::strerror(errno));
+        throw std::runtime_error("bind " + address + ": " + std::strerror(errno));
     return socket;
 }
 

@@ -16,13 +16,15 @@ using Words = std::vector<std::string>;
 
 // ---- Sockets
 
-// A non-blocking UDP socket bound to 127.0.0.N:port; throws std::runtime_error with the reason.
-int BindLoopbackUdp(int lastOctet, int port);
+// A non-blocking UDP socket bound to an IPv4 address and port; throws std::runtime_error with the reason.
+int BindUdp(const std::string& address, int port);
 
-// A socket of the test on 127.0.0.N:port (0: any free port), where the program's messages arrive.
+// A socket of the test on 127.0.0.N:port (0: any free port), where the program's messages arrive, or
+// on another address of the test's own network namespace.
 class UdpReceiver {
 public:
-    explicit UdpReceiver(int lastOctet, int port = 10023) : socket_(BindLoopbackUdp(lastOctet, port)) {}
+    explicit UdpReceiver(int lastOctet, int port = 10023) : UdpReceiver("127.0.0." + std::to_string(lastOctet), port) {}
+    UdpReceiver(const std::string& address, int port) : socket_(BindUdp(address, port)) {}
     ~UdpReceiver() { ::close(socket_); }
     UdpReceiver(const UdpReceiver&) = delete;
     UdpReceiver& operator=(const UdpReceiver&) = delete;

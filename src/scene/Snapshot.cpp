@@ -1,0 +1,43 @@
+// Snapshots in the user's state folder, named so that their names sort by time.
+#include "scene/Snapshot.h"
+
+#include "host/TextFile.h"
+#include "scene/SaveScene.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <iostream>
+
+namespace {
+
+QString SnapshotFolder()
+{
+    // As the XDG base directories have it, a relative path counts as unset.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (QDir::isRelativePath(state)) {
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return state + QStringLiteral("/quillon/snapshots");
+}
+
+} // namespace
+
+void KeepSnapshot(HostWindow& window, const QString& command)
+{
+    const QString folder = SnapshotFolder();
+    const QString path = QStringLiteral("%1/%2 before %3.scene")
+                             .arg(folder, QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH-mm-ss"), command);
+    TextFile file;
+    const bool created = QDir().mkpath(folder) && CreateFileForWriting(file, path);
+    WriteSceneLines(window, file, false);
+    if (!CloseFile(file) || !created) {
+        const QString why =
+            file.error.isEmpty() ? QStringLiteral("cannot make ") + folder : path + QStringLiteral(": ") + file.error;
+        std::cerr << "quillon: no snapshot before " << command.toStdString() << ": " << why.toStdString() << std::endl;
+        return;
+    }
+    QStringList kept = QDir(folder).entryList({QStringLiteral("*-*-* *-*-* before *.scene")}, QDir::Files, QDir::Name);
+    while (kept.size() > kSnapshotsKept) {
+        QFile::remove(folder + u'/' + kept.takeFirst());
+    }
+}
