@@ -3,7 +3,8 @@
 # loopback-only one), with loopback and two virtual networks, 192.0.2.1/24 and 198.51.100.1/24,
 # each with its broadcast address, and a default route over the first so that 255.255.255.255 can
 # be sent. Linux loops broadcasts back to local listeners; nothing leaves the namespace. A normal
-# user makes it in a user namespace of its own, as root there.
+# user makes it in a user namespace of its own, as root there. The command finds the first
+# network's address in QUILLON_OWN_ADDRESS and its broadcast address in QUILLON_OWN_BROADCAST.
 #   broadcast-net.sh COMMAND [ARGUMENT...]
 set -euo pipefail
 
@@ -27,4 +28,5 @@ for i in "${!networks[@]}"; do
     ip link set "net$i" up
 done
 ip route add default dev net0
+export QUILLON_OWN_ADDRESS=192.0.2.1 QUILLON_OWN_BROADCAST=192.0.2.255
 exec "$@"
