@@ -11,8 +11,9 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 bash "$repo/scripts/setup.sh" test
 build=${BUILD_DIR:-$repo/build}/coverage
 
+mkdir -p "$build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage \
-    -DCMAKE_EXE_LINKER_FLAGS=--coverage > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+    -DCMAKE_EXE_LINKER_FLAGS=--coverage > "$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j"$(nproc)"
 find "$build" -name '*.gcda' -delete
 # The permission cases run as nobody when root runs this: nobody must be able to write its counts,

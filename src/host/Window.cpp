@@ -137,12 +137,13 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
 
 void HostWindow::HoldRedraw(bool hold)
 {
+    // The hidden layer alone holds the controls back: with the window's updates turned off as
+    // well, turning them on again had Qt paint every control twice.
     impl_->holding = hold;
     if (!hold && impl_->heldLayer) {
         impl_->heldLayer->show();
         impl_->heldLayer = nullptr;
     }
-    impl_->window->setUpdatesEnabled(!hold);
 }
 
 void HostWindow::CreateStatusBar()
@@ -197,6 +198,7 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
 void HostWindow::CreateFader(int number, int x, int y, int width, int height, int minimum, int maximum)
 {
     auto* slider = new QSlider(Qt::Vertical, impl_->NewControlParent());
+    slider->setStyle(&impl_->faderStyle);
     slider->setRange(std::max(minimum, 0), std::max(maximum, 0));
     slider->setTickPosition(QSlider::TicksRight);
     slider->setTickInterval(1);
@@ -213,12 +215,23 @@ void HostWindow::CreatePushButton(int number, int x, int y, int width, int heigh
 {
     auto* button = new QPushButton(caption, impl_->NewControlParent());
     button->setAutoDefault(false);
+    // The widest stretch at which the caption fits. Each stretch measured loads a font, so the
+    // search starts from the proportional guess and steps from there rather than from 100.
     QFont font = button->font();
-    for (int stretch = QFont::Unstretched;
-         stretch > kNarrowestStretch &&
-         QFontMetrics(font).horizontalAdvance(caption) + 2 * kButtonCaptionMargin > width;
-         --stretch) {
-        font.setStretch(stretch - 1);
+    const int room = width - 2 * kButtonCaptionMargin;
+    const auto fits = [&](int stretch) {
+        font.setStretch(stretch);
+        return QFontMetrics(font).horizontalAdvance(caption) <= room;
+    };
+    if (const int full = QFontMetrics(font).horizontalAdvance(caption); full > room) {
+        int stretch = std::clamp(QFont::Unstretched * room / full, kNarrowestStretch, QFont::Unstretched - 1);
+        while (stretch < QFont::Unstretched - 1 && fits(stretch + 1)) {
+            ++stretch;
+        }
+        while (stretch > kNarrowestStretch && !fits(stretch)) {
+            --stretch;
+        }
+        font.setStretch(stretch);
     }
     button->setFont(font);
     QObject::connect(button, &QPushButton::clicked, button,

@@ -56,7 +56,7 @@ public:
     // The fixed-size top-level window with a close box only, centred on the primary screen,
     // shown and activated. `width` x `height` is the client area, status bar included.
     void OpenMainWindow(int width, int height, const QString& title);
-    // While held, the window is not repainted: filling it control by control paints it once.
+    // While held, new controls wait unseen and show together when the hold ends, painted once.
     void HoldRedraw(bool hold);
     // A status bar along the bottom of the client area with one field of the whole width.
     void CreateStatusBar();

@@ -6,8 +6,10 @@
 #include "host/Window.h"
 
 #include <QObject>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QRegularExpressionValidator>
+#include <QStyleOptionSlider>
 #include <QWidget>
 
 #include <deque>
@@ -53,6 +55,36 @@ public:
     }
 };
 
+// Faders as Fusion draws them, in two steps, and without the smooth-pixmap hint where nothing
+// is scaled.
+// - Fusion draws each groove from a cached picture. With the hint on, Qt blends that picture in
+//   strips handed to its thread pool, whose threads cost start-up more than the blending itself.
+//   Unscaled, both ways give the same pixels; a scaled window (high DPI) keeps the hint.
+// - When Fusion makes a new groove picture, it draws the ticks after it in the highlight's
+//   outline colour: blue ticks on the first fader painted, until it is painted again. The
+//   groove drawn on its own first leaves the ticks their grey.
+class FaderStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        const bool smooth = painter->testRenderHint(QPainter::SmoothPixmapTransform);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform,
+                               smooth && painter->deviceTransform().type() > QTransform::TxTranslate);
+        if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+            slider && (slider->subControls & SC_SliderGroove)) {
+            QStyleOptionSlider part = *slider;
+            part.subControls = SC_SliderGroove;
+            QProxyStyle::drawComplexControl(control, &part, painter, widget);
+            part.subControls = slider->subControls & ~SC_SliderGroove;
+            QProxyStyle::drawComplexControl(control, &part, painter, widget);
+        } else {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+        }
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    }
+};
+
 // The top-level window: a close request only becomes an event; the window stays open.
 class MainWidget : public QWidget {
 public:
@@ -76,6 +108,7 @@ protected:
 struct HostWindow::Impl {
     // Shared by all controls of their kind: made once, not once per control.
     NarrowCheckBoxStyle checkBoxStyle;
+    FaderStyle faderStyle;
     QRegularExpressionValidator digitsOnly{QRegularExpression(QStringLiteral("[0-9]*"))};
     std::unique_ptr<MainWidget> window;
     QStatusBar* statusBar = nullptr;

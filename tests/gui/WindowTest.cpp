@@ -1,12 +1,15 @@
 // What only the window shows: every control where the layout table (tests/data/layout.tsv) puts it,
-// of its kind, with its caption and spoken name, captions that fit, the Tab order, the title and
-// status, start-up without config.ini, the main loop, and the event queue.
+// of its kind, with its caption and spoken name, captions that fit, faders on the screen as they
+// draw themselves, the Tab order, the title and status, start-up without config.ini, the main
+// loop, and the event queue.
 #include "gui/GuiFixture.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPixmapCache>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
@@ -100,6 +103,20 @@ private Q_SLOTS:
                                 "Mini PC and old PCs"));
         p.Pump();
         QVERIFY(p.console.TakeAll().empty()); // nothing is sent at start-up
+    }
+
+    // Each fader shows on the screen as it draws itself any time after, the first one painted too:
+    // the style's cached pictures are cleared, so that this start-up makes them.
+    void fadersShowOnTheScreenAsTheyDrawThemselves()
+    {
+        QPixmapCache::clear();
+        ProgramUnderTest p(160);
+        p.Pump();
+        const QWidget* window = p.program.window.MainWindow();
+        const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+        for (QSlider* fader : window->findChildren<QSlider*>()) {
+            QCOMPARE(screen.copy(fader->geometry()), fader->grab().toImage().convertToFormat(screen.format()));
+        }
     }
 
     void tabFollowsTheLayoutFromTheHiddenAddressField()
