@@ -27,13 +27,19 @@ void KeepSnapshot(HostWindow& window, const QString& command)
     const QString folder = SnapshotFolder();
     const QString path = QStringLiteral("%1/%2 before %3.scene")
                              .arg(folder, QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH-mm-ss"), command);
-    TextFile file;
-    const bool created = QDir().mkpath(folder) && CreateFileForWriting(file, path);
-    WriteSceneLines(window, file, false);
-    if (!CloseFile(file) || !created) {
-        const QString why =
-            file.error.isEmpty() ? QStringLiteral("cannot make ") + folder : path + QStringLiteral(": ") + file.error;
-        std::cerr << "quillon: no snapshot before " << command.toStdString() << ": " << why.toStdString() << std::endl;
+    QString failure;
+    if (!QDir().mkpath(folder)) {
+        failure = QStringLiteral("cannot make %1").arg(folder);
+    } else {
+        TextFile file;
+        const bool created = CreateFileForWriting(file, path);
+        WriteSceneLines(window, file, false);
+        if (!CloseFile(file) || !created) {
+            failure = QStringLiteral("%1: %2").arg(path, file.error);
+        }
+    }
+    if (!failure.isEmpty()) {
+        std::cerr << "quillon: no snapshot before " << qPrintable(command) << ": " << qPrintable(failure) << '\n';
         return;
     }
     QStringList kept = QDir(folder).entryList({QStringLiteral("*-*-* *-*-* before *.scene")}, QDir::Files, QDir::Name);
