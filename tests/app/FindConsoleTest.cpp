@@ -59,3 +59,14 @@ TEST(FindConsole, ListsEachConsoleThatAnswersFromItsPortOnce)
                   (std::map<std::string, int>{{"255.255.255.255", 3}, {"192.0.2.255", 3}, {"198.51.100.255", 3}}));
     }
 }
+
+// The stand-in bound to 0.0.0.0 answers from the address of each network the question came on.
+TEST(FindConsole, FindsTheStandIn)
+{
+    ChildProcess monitor(MonitorCommand({"--answer", "--bind", "0.0.0.0"}));
+    ASSERT_TRUE(monitor.WaitForLine("listening on 0.0.0.0:10023"));
+    ChildProcess quillon({QUILLON_COMMAND, "--find"});
+    EXPECT_EQ(quillon.Finish(), 0);
+    EXPECT_EQ(quillon.Lines(),
+              (Words{"192.0.2.1\tquillon-monitor\tX32C\t4.06", "198.51.100.1\tquillon-monitor\tX32C\t4.06"}));
+}
