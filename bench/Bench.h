@@ -4,6 +4,8 @@
 #include "monitor/Numbers.h"
 #include "support/TestSupport.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -50,6 +52,14 @@ public:
         return arrivals;
     }
 };
+
+// Runs the event loop for `duration`, asleep in it whenever nothing comes.
+inline void RunFor(std::chrono::milliseconds duration)
+{
+    QEventLoop loop;
+    QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // The number after `key` starting a line of a /proc file ("VmHWM:"), or with no key its first number; 0 if none.
 inline long ProcNumber(const std::string& path, const std::string& key = "")

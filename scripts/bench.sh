@@ -84,7 +84,7 @@ else
         "programs | - | - | within 1.2 x | - |" >> "$rows"
 fi
 run pacing offscreen "$bench/bench_pacing" 3
-run follow offscreen "$bench/bench_follow" 1000 10
+run follow offscreen "$bench/bench_follow" 1000
 # The meters with Qt's accessibility bridge up, as under a screen reader: their own private X server.
 run meters bash "$repo/scripts/with-accessibility.sh" "$bench/bench_meters" 10
 
