@@ -3,6 +3,7 @@
 #include "Bench.h"
 #include "app/Meters.h"
 #include "gui/GuiFixture.h"
+#include "monitor/Meters.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -13,18 +14,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A frame of every level at `db`, plus a slow swing of `swing` dB, each level in its own phase, at `seconds`.
-void Take(Program& program, double db, double swing = 0.0, double seconds = 0.0)
+// A frame as the stand-in makes it, taken as the receive path takes one from the console.
+void Take(Program& program, const std::array<float, kMeterCount>& levels)
 {
-    Bytes frame = ParseBytes(R"("/meters/5"~ ",b"~ 00000070 1B000000)");
-    for (int i = 0; i < 27; ++i) {
-        const double level = std::pow(10.0, (db + swing * std::sin(seconds * 1.5 + i * 0.7)) / 20.0);
-        const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(level));
-        for (int shift = 0; shift < 32; shift += 8) {
-            frame.push_back(static_cast<std::uint8_t>(bits >> shift));
-        }
-    }
-    TakeMeterMessage(program, DecodeDatagram(frame).messages.at(0));
+    TakeMeterMessage(program, DecodeDatagram(MeterDatagram(levels)).messages.at(0));
+}
+
+std::array<float, kMeterCount> Every(double db)
+{
+    std::array<float, kMeterCount> levels;
+    levels.fill(static_cast<float>(std::pow(10.0, db / 20.0)));
+    return levels;
 }
 
 // The main thread's wake-ups in `seconds` of the event loop.
@@ -72,11 +72,11 @@ int main(int argc, char* argv[])
     std::vector<double> latencies;
     for (int sample = 0; sample < 25 * seconds; ++sample) {
         for (int fall = 0; fall < 3; ++fall, RunFor(50ms)) {
-            Take(program, -40.0);
+            Take(program, Every(-40.0));
         }
         clock.painted = 0;
         const Clock::time_point arrived = Clock::now();
-        Take(program, -10.0);
+        Take(program, Every(-10.0));
         while (clock.painted < 25 && Clock::now() - arrived < 1s) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
@@ -89,12 +89,12 @@ int main(int argc, char* argv[])
               "p99 " + Fixed(p99, 3) + " ms, max " + Fixed(Percentile(latencies, 100), 3) + " ms", "p99 within 16.7 ms",
               Met(p99 <= 16.7)});
 
-    // Levels moving between -40 and -6 dBFS, 20 frames a second: at most two value changes a second of each meter.
+    // Channels moving between -40 and -6 dBFS, 20 frames a second: at most two value changes a second of each meter.
     static std::map<QObject*, int> heard;
     QAccessible::installUpdateHandler(
         [](QAccessibleEvent* event) { heard[event->object()] += event->type() == QAccessible::ValueChanged ? 1 : 0; });
     for (int frame = 0; frame < 20 * seconds; ++frame, RunFor(50ms)) {
-        Take(program, -23.0, 17.0, frame * 0.05);
+        Take(program, MeterLevels(frame * 0.05, MeterMix{})); // channels alone move
     }
     QAccessible::installUpdateHandler(nullptr);
     int most = 0;
