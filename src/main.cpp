@@ -2,7 +2,7 @@
 #include "app/FindConsole.h"
 #include "app/Program.h"
 
-#include <iostream>
+#include <cstdio>
 #include <string_view>
 
 namespace {
@@ -38,11 +38,11 @@ int main(int argc, char* argv[])
         options.find = options.find || argument == "--find";
         options.write = options.write || argument == "--write";
         if (argument == "--help") {
-            std::cout << kUsage;
+            std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
             return 0;
         }
         if (argument == "--version") {
-            std::cout << "quillon " QUILLON_VERSION "\n";
+            std::fputs("quillon " QUILLON_VERSION "\n", stdout);
             return 0;
         }
     }

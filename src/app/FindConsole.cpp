@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iostream>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -136,15 +136,15 @@ FindResult FindConsoles(bool write)
 int PrintFindResult(const FindResult& result, bool write)
 {
     for (const FoundConsole& console : result.consoles) {
-        std::cout << console.line.toStdString() << '\n';
+        std::printf("%s\n", qPrintable(console.line));
     }
     if (result.written) {
-        std::cout << "Wrote " << DottedNetworkIPv4(result.consoles[0].address).toStdString() << " into config.ini\n";
+        std::printf("Wrote %s into config.ini\n", qPrintable(DottedNetworkIPv4(result.consoles[0].address)));
     }
-    std::cout.flush();
+    std::fflush(stdout);
     const QString trouble = Trouble(result, write);
     if (!trouble.isEmpty()) {
-        std::cerr << "quillon: " << trouble.toStdString() << '\n';
+        std::fprintf(stderr, "quillon: %s\n", qPrintable(trouble));
     }
     return trouble.isEmpty() ? 0 : 1;
 }

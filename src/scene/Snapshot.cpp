@@ -6,7 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <iostream>
+#include <cstdio>
 
 namespace {
 
@@ -39,7 +39,7 @@ void KeepSnapshot(HostWindow& window, const QString& command)
         }
     }
     if (!failure.isEmpty()) {
-        std::cerr << "quillon: no snapshot before " << qPrintable(command) << ": " << qPrintable(failure) << '\n';
+        std::fprintf(stderr, "quillon: no snapshot before %s: %s\n", qPrintable(command), qPrintable(failure));
         return;
     }
     QStringList kept = QDir(folder).entryList({QStringLiteral("*-*-* *-*-* before *.scene")}, QDir::Files, QDir::Name);
