@@ -6,10 +6,8 @@
 #include "host/Window.h"
 
 #include <QObject>
-#include <QPainter>
 #include <QProxyStyle>
 #include <QRegularExpressionValidator>
-#include <QStyleOptionSlider>
 #include <QWidget>
 
 #include <deque>
@@ -21,6 +19,7 @@ class MeterPanel;
 class QLabel;
 class QShortcut;
 class QStatusBar;
+class QStyleOptionSlider;
 
 // The Qt widget behind a control number.
 enum class WidgetKind { TextField, Fader, PushButton, CheckBox, AddressField };
@@ -55,34 +54,15 @@ public:
     }
 };
 
-// Faders as Fusion draws them, in two steps, and without the smooth-pixmap hint where nothing
-// is scaled.
-// - Fusion draws each groove from a cached picture. With the hint on, Qt blends that picture in
-//   strips handed to its thread pool, whose threads cost start-up more than the blending itself.
-//   Unscaled, both ways give the same pixels; a scaled window (high DPI) keeps the hint.
-// - When Fusion makes a new groove picture, it draws the ticks after it in the highlight's
-//   outline colour: blue ticks on the first fader painted, until it is painted again. The
-//   groove drawn on its own first leaves the ticks their grey.
+// Faders as Fusion draws them, in parts, and without the smooth-pixmap hint where nothing is
+// scaled (FaderStyle.cpp).
 class FaderStyle : public QProxyStyle {
 public:
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
-                            const QWidget* widget) const override
-    {
-        const bool smooth = painter->testRenderHint(QPainter::SmoothPixmapTransform);
-        painter->setRenderHint(QPainter::SmoothPixmapTransform,
-                               smooth && painter->deviceTransform().type() > QTransform::TxTranslate);
-        if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
-            slider && (slider->subControls & SC_SliderGroove)) {
-            QStyleOptionSlider part = *slider;
-            part.subControls = SC_SliderGroove;
-            QProxyStyle::drawComplexControl(control, &part, painter, widget);
-            part.subControls = slider->subControls & ~SC_SliderGroove;
-            QProxyStyle::drawComplexControl(control, &part, painter, widget);
-        } else {
-            QProxyStyle::drawComplexControl(control, option, painter, widget);
-        }
-        painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-    }
+                            const QWidget* widget) const override;
+
+private:
+    void DrawTicks(const QStyleOptionSlider& ticks, QPainter* painter, const QWidget* widget) const;
 };
 
 // The top-level window: a close request only becomes an event; the window stays open.

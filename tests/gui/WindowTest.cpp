@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <set>
@@ -106,7 +108,7 @@ private Q_SLOTS:
     }
 
     // Each fader shows on the screen as it draws itself any time after, the first one painted too:
-    // the style's cached pictures are cleared, so that this start-up makes them.
+    // the cached pictures are cleared, so that this start-up makes them.
     void fadersShowOnTheScreenAsTheyDrawThemselves()
     {
         QPixmapCache::clear();
@@ -114,8 +116,30 @@ private Q_SLOTS:
         p.Pump();
         const QWidget* window = p.program.window.MainWindow();
         const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+        // ... and as Fusion itself draws a fader 0 to 100 with a tick at each step, wherever it is
+        // set and whether it can be used or not.
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(u"Fusion"_qs));
+        const auto fusionDrawn = [&fusion](const QSlider* fader) {
+            QSlider drawn(Qt::Vertical);
+            drawn.setStyle(fusion.get());
+            drawn.setRange(0, 100);
+            drawn.setTickPosition(QSlider::TicksRight);
+            drawn.setTickInterval(1);
+            drawn.resize(fader->size());
+            drawn.setValue(fader->value());
+            drawn.setEnabled(fader->isEnabled());
+            drawn.grab(); // Fusion's first picture of a groove leaves its ticks blue
+            return drawn.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        };
         for (QSlider* fader : window->findChildren<QSlider*>()) {
             QCOMPARE(screen.copy(fader->geometry()), fader->grab().toImage().convertToFormat(screen.format()));
+            QCOMPARE(fader->grab().toImage().convertToFormat(QImage::Format_RGB32), fusionDrawn(fader));
+        }
+        auto* fader = static_cast<QSlider*>(p.Control(85));
+        for (const auto& [value, enabled] : {std::pair(37, true), std::pair(100, false)}) {
+            p.program.window.SetControlState(85, value);
+            p.program.window.DisableControl(85, !enabled);
+            QCOMPARE(fader->grab().toImage().convertToFormat(QImage::Format_RGB32), fusionDrawn(fader));
         }
     }
 
