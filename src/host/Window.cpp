@@ -175,7 +175,9 @@ QString HostWindow::StatusText() const
 void HostWindow::CreateTextField(int number, int x, int y, int width, int height, const QString& text,
                                  TextFieldStyle style)
 {
-    auto* field = new QLineEdit(text, impl_->NewControlParent());
+    // Made empty and given its text last: a line edit lays its text out again at each change of
+    // font, and every layout shapes the text anew.
+    auto* field = new QLineEdit(impl_->NewControlParent());
     if (style == TextFieldStyle::DigitsOnly) {
         // Guards typing only; the program may still set any text.
         field->setValidator(&impl_->digitsOnly);
@@ -187,6 +189,7 @@ void HostWindow::CreateTextField(int number, int x, int y, int width, int height
         field->setFont(font);
         field->setTextMargins(-1, 0, -1, 0);
     }
+    field->setText(text);
     field->installEventFilter(&impl_->inputWatcher);
     QObject::connect(field, &QLineEdit::textEdited, field, [this, number] {
         impl_->Find(number)->typed = true;
