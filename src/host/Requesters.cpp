@@ -86,6 +86,7 @@ void HostWindow::SetWorking(bool working)
 
 void HostWindow::ShowMessage(const QString& title, const QString& text)
 {
+    impl_->ShowWindow(); // a message at start-up stands over the window, as later ones do
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, impl_->window.get());
     const NormalCursor normal;
     box.exec();

@@ -121,6 +121,15 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
     icon.setAutoDetectImageFormat(false);
     window->setWindowIcon(QIcon(QPixmap::fromImage(icon.read())));
     window->setFixedSize(width, height);
+}
+
+void HostWindow::Impl::ShowWindow()
+{
+    // Shown at once, the empty window was painted on its own before its controls came.
+    if (!window || shown) {
+        return;
+    }
+    shown = true;
     window->show();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -143,6 +152,9 @@ void HostWindow::HoldRedraw(bool hold)
     if (!hold && impl_->heldLayer) {
         impl_->heldLayer->show();
         impl_->heldLayer = nullptr;
+    }
+    if (!hold) {
+        impl_->ShowWindow();
     }
 }
 

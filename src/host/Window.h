@@ -53,8 +53,9 @@ public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
-    // The fixed-size top-level window with a close box only, centred on the primary screen,
-    // shown and activated. `width` x `height` is the client area, status bar included.
+    // The fixed-size top-level window with a close box only. `width` x `height` is the client
+    // area, status bar included. It shows, centred on the primary screen and activated, when a
+    // hold of the redraw ends or a message needs it, whichever comes first.
     void OpenMainWindow(int width, int height, const QString& title);
     // While held, new controls wait unseen and show together when the hold ends, painted once.
     void HoldRedraw(bool hold);

@@ -122,6 +122,8 @@ struct HostWindow::Impl {
     bool holding = false;
     QWidget* heldLayer = nullptr;
 
+    bool shown = false; // the window was shown: it is not again
+    void ShowWindow();
     QWidget* NewControlParent();
     void Add(int number, WidgetKind kind, QWidget* widget, int x, int y, int width, int height);
     int NumberOf(const QObject* widget) const;
