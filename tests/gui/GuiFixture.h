@@ -50,7 +50,8 @@ public:
     void TypeFileName(const QString& path, std::function<void()> then = {}) { fileAnswers_.emplace_back(path, then); }
 
     std::vector<SeenMessage> messages;
-    bool waitCursorSeen = false; // a requester showed while the wait cursor was the one in force
+    bool waitCursorSeen = false;   // a requester showed while the wait cursor was the one in force
+    bool boxWithoutWindow = false; // a message box showed while the window it stands over did not
 
 private:
     void Answer();

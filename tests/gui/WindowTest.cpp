@@ -200,6 +200,7 @@ private Q_SLOTS:
         QVERIFY(!p.started);
         QCOMPARE(p.answerer.messages, (std::vector<SeenMessage>{{QStringLiteral("No config.ini"),
                                                                  QStringLiteral("Please create the config.ini.")}}));
+        QVERIFY(!p.answerer.boxWithoutWindow);
         QVERIFY(!p.Control(84));
     }
 
