@@ -192,11 +192,11 @@ bool Reading(const Program& program)
     return program.read.running || program.read.finishing;
 }
 
-void TakeAnswer(Program& program, const ConsoleChange& change)
+bool TakeAnswer(Program& program, const ConsoleChange& change)
 {
     ConsoleRead& read = program.read;
     if (!read.running || (change.kind != ConsoleChange::Kind::Value && change.kind != ConsoleChange::Kind::Name)) {
-        return;
+        return false;
     }
     read.paused ? read.held.push_back(change) : Show(program, change);
     const bool name = change.kind == ConsoleChange::Kind::Name;
@@ -209,13 +209,14 @@ void TakeAnswer(Program& program, const ConsoleChange& change)
         }
     }
     if (!counted) {
-        return;
+        return true;
     }
     read.lastAnswer = Clock::now();
     if (read.lastAnswer - read.lastShown >= kProgressInterval) {
         ShowProgress(program, read.lastAnswer);
     }
     Advance(program);
+    return true;
 }
 
 void PauseRead(Program& program, bool paused)

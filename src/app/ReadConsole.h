@@ -58,8 +58,9 @@ void StartRead(Program& program, bool names, std::function<void(const ReadResult
 // A read is running, or its `done` has yet to run.
 bool Reading(const Program& program);
 
-// What the console said, during a read: an answer counts for the question of its address.
-void TakeAnswer(Program& program, const ConsoleChange& change);
+// What the console said, during a read: an answer counts for the question of its address. True
+// when the read took the change (shown, or held for after a Save): nothing else may show it.
+bool TakeAnswer(Program& program, const ConsoleChange& change);
 
 // A Save holds the read (true) and lets it go on (false).
 void PauseRead(Program& program, bool paused);

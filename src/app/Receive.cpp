@@ -42,8 +42,10 @@ void ReceiveWhatCame(Program& program)
             continue; // the meters pace their own drawing
         }
         const ConsoleChange change = program.consoleAddresses->Interpret(decoded.messages[0]);
-        TakeAnswer(program, change);
-        TakeConsoleChange(program, change);
+        // Drawn by the follow mode too, an answer would overwrite what the user changed meanwhile.
+        if (!TakeAnswer(program, change)) {
+            TakeConsoleChange(program, change);
+        }
     }
     AfterConsoleChanges(program);
 }
