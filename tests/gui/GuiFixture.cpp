@@ -28,7 +28,7 @@ void ModalAnswerer::Answer()
     waitCursorSeen = waitCursorSeen || (modal && WaitCursorUp());
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         messages.push_back({box->windowTitle(), box->text()});
-        boxWithoutWindow = boxWithoutWindow || (box->parentWidget() && !box->parentWidget()->isVisible());
+        boxWithoutWindow = boxWithoutWindow || !box->parentWidget() || !box->parentWidget()->isVisible();
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
         if (fileAnswers_.empty()) {
