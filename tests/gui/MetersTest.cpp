@@ -72,6 +72,9 @@ private Q_SLOTS:
             QString wrong;
             for (const Words& row : table) {
                 const auto meter = meters.find(QString::fromStdString(row[3]));
+                if (row[3] != "-" && meter == meters.end()) {
+                    wrong += u"no "_s + QString::fromStdString(row[3]);
+                }
                 const int value = meter == meters.end() ? 0 : meter->second->valueInterface()->currentValue().toInt();
                 if (meter != meters.end() &&
                     (std::abs(value - (silent ? -60 : std::stoi(row[4]))) > 2 ||
