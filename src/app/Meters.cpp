@@ -35,10 +35,8 @@ int FirstLevel(const Control& fader)
 // "Channel 05 meter, Kick", "Bus 3 meter", "LR meter".
 QString MeterName(const Control& fader, const StripNames& names)
 {
-    const std::string spoken = SpokenName(fader); // "Channel 05 fader"
-    QString name = fader.strip == StripKind::MainMix
-                       ? QStringLiteral("LR meter")
-                       : QString::fromStdString(spoken.substr(0, spoken.rfind(' ')) + " meter");
+    QString name = fader.strip == StripKind::MainMix ? QStringLiteral("LR meter")
+                                                     : QString::fromStdString(StripName(fader) + " meter");
     if (const auto given = names.find(fader.number); given != names.end() && !given->second.isEmpty()) {
         name += QStringLiteral(", ") + given->second;
     }
@@ -103,9 +101,6 @@ bool TakeMeterMessage(Program& program, const DecodedMessage& message)
             levels.insert(levels.end(), first, first + Bars(*fader));
         }
         program.window.FeedMeters(levels);
-        ++program.meters.frames;
-    } else {
-        ++program.meters.ignored;
     }
     return true;
 }

@@ -11,12 +11,6 @@ struct Control;
 struct DecodedMessage;
 struct Program;
 
-// What the meters have taken, for the follow mode's counts.
-struct Meters {
-    long frames = 0;  // frames shown
-    long ignored = 0; // meter datagrams that broke the format or came from a bank not asked for
-};
-
 // The 25 meters in the control map's order: channels 1 to 16, the main mix with its left and right
 // bars, buses 1 to 8. Each sits right of its fader, inside the strip's column; DCAs have none.
 // Named like the strip, with the console's name for it where `names` has one.

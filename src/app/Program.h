@@ -29,7 +29,6 @@ struct Program {
     std::unique_ptr<ConsoleAddresses> consoleAddresses; // made when the program reads the console
     ConsoleRead read;
     Follow follow;
-    Meters meters;
 };
 
 // The title names the build, so a user can tell which one runs.

@@ -3,8 +3,6 @@
 
 #include <cstdio>
 
-namespace {
-
 std::string StripName(const Control& control)
 {
     char number[16];
@@ -22,8 +20,6 @@ std::string StripName(const Control& control)
         return std::string("Preamp ") + number;
     }
 }
-
-} // namespace
 
 std::string SpokenName(const Control& control)
 {

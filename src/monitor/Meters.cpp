@@ -95,7 +95,7 @@ std::vector<std::uint8_t> MeterDatagram(const std::array<float, kMeterCount>& le
     return bytes;
 }
 
-bool MeterStreams::Request(const Peer& peer, double seconds, double period)
+void MeterStreams::Request(const Peer& peer, double seconds, double period)
 {
     std::erase_if(streams_, [seconds](const Stream& stream) { return stream.until <= seconds; });
     const auto known =
@@ -103,13 +103,12 @@ bool MeterStreams::Request(const Peer& peer, double seconds, double period)
     if (known != streams_.end()) {
         // The next frame stays where it was due; those after it follow the new period.
         *known = {peer, known->Next(), 0, period, seconds + kMeterSeconds};
-        return true;
+        return;
     }
     if (streams_.size() >= kMaxSubscribers) {
-        return false;
+        return;
     }
     streams_.push_back({peer, seconds, 0, period, seconds + kMeterSeconds});
-    return true;
 }
 
 std::vector<Peer> MeterStreams::TakeDue(double seconds)

@@ -44,8 +44,8 @@ std::vector<std::uint8_t> MeterDatagram(const std::array<float, kMeterCount>& le
 class MeterStreams {
 public:
     // A request from `peer` at `seconds`: frames from then on for 10 seconds, one every `period`;
-    // a known peer's stream is renewed. While four others stream, a fifth is ignored: false.
-    bool Request(const Peer& peer, double seconds, double period);
+    // a known peer's stream is renewed. While four others stream, a fifth is ignored.
+    void Request(const Peer& peer, double seconds, double period);
 
     // The peers due a frame by `seconds`, one frame each however late; forgets expired streams.
     std::vector<Peer> TakeDue(double seconds);
