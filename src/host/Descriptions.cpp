@@ -54,7 +54,6 @@ void HostWindow::ShowIndicator(int x, int y, int width, int height, const QStrin
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setGeometry(x, y, width, height);
-        label->show();
     }
     label->setVisible(!text.isEmpty());
     if (label->text() == text) {

@@ -126,10 +126,9 @@ void HostWindow::OpenMainWindow(int width, int height, const QString& title)
 void HostWindow::Impl::ShowWindow()
 {
     // Shown at once, the empty window was painted on its own before its controls came.
-    if (!window || shown) {
+    if (!window || window->isVisible()) {
         return;
     }
-    shown = true;
     window->show();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -149,13 +148,14 @@ void HostWindow::HoldRedraw(bool hold)
     // The hidden layer alone holds the controls back: with the window's updates turned off as
     // well, turning them on again had Qt paint every control twice.
     impl_->holding = hold;
-    if (!hold && impl_->heldLayer) {
+    if (hold) {
+        return;
+    }
+    if (impl_->heldLayer) {
         impl_->heldLayer->show();
         impl_->heldLayer = nullptr;
     }
-    if (!hold) {
-        impl_->ShowWindow();
-    }
+    impl_->ShowWindow();
 }
 
 void HostWindow::CreateStatusBar()

@@ -122,8 +122,7 @@ struct HostWindow::Impl {
     bool holding = false;
     QWidget* heldLayer = nullptr;
 
-    bool shown = false; // the window was shown: it is not again
-    void ShowWindow();
+    void ShowWindow(); // once: nothing hides the window again
     QWidget* NewControlParent();
     void Add(int number, WidgetKind kind, QWidget* widget, int x, int y, int width, int height);
     int NumberOf(const QObject* widget) const;

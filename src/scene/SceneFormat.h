@@ -25,7 +25,7 @@ enum class SceneLineForm {
 
 struct SceneLine {
     int source; // control whose text or state is written
-    int target; // control the line is read into: a fader's fader rather than its value field
+    int target; // control the line is read into: the fader rather than its value field
     SceneLineForm form;
 };
 
