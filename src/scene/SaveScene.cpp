@@ -6,8 +6,10 @@
 #include "host/Window.h"
 #include "scene/SceneFormat.h"
 
-void WriteSceneLines(HostWindow& window, TextFile& file, bool letInputGo)
+std::optional<QString> WriteSceneFile(HostWindow& window, const QString& path, bool letInputGo)
 {
+    TextFile file;
+    const bool created = CreateFileForWriting(file, path);
     int number = 0;
     for (const SceneLine& line : SceneLines()) {
         WriteLine(file, SceneLineText(line, window.GetControlText(line.source), window.GetControlState(line.source)));
@@ -15,6 +17,10 @@ void WriteSceneLines(HostWindow& window, TextFile& file, bool letInputGo)
             DrainPendingEvents(window);
         }
     }
+    if (CloseFile(file) && created) {
+        return std::nullopt;
+    }
+    return file.error;
 }
 
 void SaveScene(ControlSurface& surface)
@@ -22,25 +28,20 @@ void SaveScene(ControlSurface& surface)
     HostWindow& window = surface.window;
     DrainPendingEvents(window);
     const QString path = window.AskSaveFileName(QStringLiteral("Please choose file name to save"), kScenePatterns);
-    bool saved = true;
-    QString reason;
+    std::optional<QString> failure;
     if (path.isEmpty()) {
         window.ShowMessage(QStringLiteral("Quillon"), QStringLiteral("The requester was canceled."));
     } else {
         window.SetBusy(true);
-        TextFile file;
-        const bool created = CreateFileForWriting(file, path);
-        WriteSceneLines(window, file, true);
-        saved = CloseFile(file) && created;
-        reason = file.error;
+        failure = WriteSceneFile(window, path, true);
     }
     DrainPendingEvents(window);
     window.SetBusy(false);
-    if (saved) {
+    if (!failure) {
         window.ShowMessage(QStringLiteral("Save..."), path);
     } else {
         // Whatever was at the path before is still there: the new content never replaced it.
         window.ShowMessage(QStringLiteral("Save..."),
-                           QStringLiteral("The scene was not saved.\n%1\n%2").arg(path, reason));
+                           QStringLiteral("The scene was not saved.\n%1\n%2").arg(path, *failure));
     }
 }

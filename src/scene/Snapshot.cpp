@@ -1,11 +1,11 @@
 // Snapshots in the user's state folder, named so that their names sort by time.
 #include "scene/Snapshot.h"
 
-#include "host/TextFile.h"
 #include "scene/SaveScene.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <cstdio>
 
 namespace {
@@ -30,13 +30,8 @@ void KeepSnapshot(HostWindow& window, const QString& command)
     QString failure;
     if (!QDir().mkpath(folder)) {
         failure = QStringLiteral("cannot make %1").arg(folder);
-    } else {
-        TextFile file;
-        const bool created = CreateFileForWriting(file, path);
-        WriteSceneLines(window, file, false);
-        if (!CloseFile(file) || !created) {
-            failure = QStringLiteral("%1: %2").arg(path, file.error);
-        }
+    } else if (const std::optional<QString> written = WriteSceneFile(window, path, false)) {
+        failure = QStringLiteral("%1: %2").arg(path, *written);
     }
     if (!failure.isEmpty()) {
         std::fprintf(stderr, "quillon: no snapshot before %s: %s\n", qPrintable(command), qPrintable(failure));
